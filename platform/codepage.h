@@ -1,0 +1,28 @@
+#pragma once
+
+// The program's 8-bit code page is windows-1250 on every platform. Every text
+// field of the records holds bytes in it; these functions are the only place
+// where those bytes meet UTF-16 and UTF-8.
+//
+// The bounded forms write at most cap - 1 units, always terminate the output
+// (when cap > 0), never split a character, and return the units written
+// without the terminator.
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+
+// windows-1250 bytes to UTF-16.
+QString AnsiToQString(QByteArrayView ansi);
+// UTF-16 to windows-1250; a character the code page lacks becomes '?'.
+QByteArray QStringToAnsi(QStringView text);
+// True when the text converts to windows-1250 and back unchanged.
+bool SurvivesAnsi(QStringView text);
+
+qsizetype AnsiToUtf8(QByteArrayView ansi, char *out, qsizetype cap);
+qsizetype Utf8ToAnsi(QByteArrayView utf8, char *out, qsizetype cap);
+qsizetype Utf16ToUtf8(QStringView text, char *out, qsizetype cap);
+qsizetype Utf8ToUtf16(QByteArrayView utf8, char16_t *out, qsizetype cap);
+qsizetype Utf16ToAnsi(QStringView text, char *out, qsizetype cap);
+qsizetype AnsiToUtf16(QByteArrayView ansi, char16_t *out, qsizetype cap);

@@ -1,0 +1,77 @@
+#include "messagebox.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+
+MessageBoxHandler &Handler()
+{
+    static MessageBoxHandler handler;
+    return handler;
+}
+
+QMessageBox::StandardButton ToStandard(int result)
+{
+    switch (result) {
+    case MSG_OK: return QMessageBox::Ok;
+    case MSG_CANCEL: return QMessageBox::Cancel;
+    case MSG_YES: return QMessageBox::Yes;
+    case MSG_NO: return QMessageBox::No;
+    default: return QMessageBox::NoButton;
+    }
+}
+
+int FromStandard(int button)
+{
+    switch (button) {
+    case QMessageBox::Ok: return MSG_OK;
+    case QMessageBox::Yes: return MSG_YES;
+    case QMessageBox::No: return MSG_NO;
+    default: return MSG_CANCEL;
+    }
+}
+
+int RealMessageBox(const MessageBoxCall &call)
+{
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    switch (call.buttons) {
+    case MsgButtons::Ok: buttons = QMessageBox::Ok; break;
+    case MsgButtons::OkCancel: buttons = QMessageBox::Ok | QMessageBox::Cancel; break;
+    case MsgButtons::YesNo: buttons = QMessageBox::Yes | QMessageBox::No; break;
+    case MsgButtons::YesNoCancel: buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
+    }
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    switch (call.icon) {
+    case MsgIcon::None: break;
+    case MsgIcon::Error: icon = QMessageBox::Critical; break;
+    case MsgIcon::Warning: icon = QMessageBox::Warning; break;
+    case MsgIcon::Question: icon = QMessageBox::Question; break;
+    case MsgIcon::Information: icon = QMessageBox::Information; break;
+    }
+    QMessageBox box(icon, call.caption, call.text, buttons, call.owner);
+    if (const auto def = ToStandard(call.defaultButton); def != QMessageBox::NoButton)
+        box.setDefaultButton(def);
+    return FromStandard(box.exec());
+}
+
+} // namespace
+
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler)
+{
+    MessageBoxHandler previous = std::move(Handler());
+    Handler() = std::move(handler);
+    return previous;
+}
+
+int ShowMessageBox(QWidget *owner, const QString &text, const QString &caption, MsgIcon icon,
+                   MsgButtons buttons, int defaultButton)
+{
+    const MessageBoxCall call{owner, text, caption, icon, buttons, defaultButton};
+    if (Handler())
+        return Handler()(call);
+    // Without a widget application there is nobody to show a box to.
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
+        return defaultButton ? defaultButton : (buttons == MsgButtons::Ok || buttons == MsgButtons::OkCancel ? MSG_OK : MSG_YES);
+    return RealMessageBox(call);
+}
