@@ -1,0 +1,135 @@
+#include "buttonsetfile.h"
+
+#include "codepage.h"
+#include "configmodel.h"
+#include "messagebox.h"
+#include "settingsfile.h"
+#include "xmlfile.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cstddef>
+#include <cstring>
+
+namespace {
+
+// The fixed layout: 30 entries of 169 bytes, then 4 stations x 32 name slots of 64 bytes.
+constexpr int kFixedButtons = 30;
+constexpr int kEntrySize = 169;
+constexpr int kEntryName = 1;
+constexpr int kEntryNameSize = 40;
+constexpr int kEntryInline = 41;
+constexpr int kNamesOffset = 5070;
+constexpr int kStationNamesSize = 2048;
+constexpr int kSlotSize = 64;
+
+XmlField g_buttonTable[] = {
+    {"ENABLE", XML_INT, offsetof(ButtonRecord, ENABLE), sizeof(ButtonRecord::ENABLE), 0, nullptr, 0},
+    {"NAME", XML_TEXT, offsetof(ButtonRecord, NAME), sizeof(ButtonRecord::NAME), 0, nullptr, 0},
+    {"INLINE", XML_INT, offsetof(ButtonRecord, INLINE), sizeof(ButtonRecord::INLINE), 0, nullptr, 0},
+    {"COLOR", XML_INT, offsetof(ButtonRecord, COLOR), sizeof(ButtonRecord::COLOR), 0, nullptr, 0},
+    {"PROGRAM", XML_TEXT_ARRAY, offsetof(ButtonRecord, PROGRAM), sizeof(ButtonRecord::PROGRAM[0]), STATION_COUNT, nullptr, 0},
+    {"", XML_END, 0, 0, 0, nullptr, 0},
+};
+
+XmlField g_buttonSetTable[] = {
+    {"BUTTON", XML_RECORD_ARRAY, offsetof(ButtonTable, BUTTON), sizeof(ButtonRecord), BUTTON_COUNT, g_buttonTable, 0},
+    {"", XML_END, 0, 0, 0, nullptr, 0},
+};
+
+XmlRoot g_buttonSetDocument[] = {
+    {"PLAXON_USER_CONFIG", g_buttonSetTable, &g_Buttons},
+    {"", nullptr, nullptr},
+};
+
+void ReportLoadError()
+{
+    static const char *const texts[2][2] = {
+        {"Soubor nelze načíst (nekompatibilní formát dat nebo chyba přístupu k souboru)", "Chyba"},
+        {"Could not load file (an incompatible format or access error)", "Error"},
+    };
+    const auto &t = texts[LangIndex()];
+    ShowMessageBox(nullptr, QString::fromUtf8(t[0]), QString::fromUtf8(t[1]), MsgIcon::Error, MsgButtons::Ok);
+}
+
+bool LoadFixedLayout(const char *path)
+{
+    QFile file(AnsiToQString(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray data = file.read(FIXED_LAYOUT_SIZE);
+    data.resize(FIXED_LAYOUT_SIZE, '\0');
+    const char *buf = data.constData();
+    std::memset(&g_Buttons, 0, sizeof g_Buttons);
+    for (int b = 0; b < kFixedButtons; ++b) {
+        const char *entry = buf + kEntrySize * b;
+        ButtonRecord &button = g_Buttons.BUTTON[b];
+        button.ENABLE = static_cast<unsigned char>(entry[0]);
+        button.INLINE = static_cast<unsigned char>(entry[kEntryInline]);
+        // Names without their NUL are cut to the field, never copied past it.
+        CopyText(button.NAME, entry + kEntryName, kEntryNameSize);
+        for (int s = 0; s < STATION_COUNT; ++s)
+            CopyText(button.PROGRAM[s], buf + kNamesOffset + kStationNamesSize * s + kSlotSize * b, kSlotSize);
+    }
+    return true;
+}
+
+} // namespace
+
+XmlRoot *ButtonSetDocument()
+{
+    return g_buttonSetDocument;
+}
+
+int ProbeButtonSet(const char *path)
+{
+    if (!path || !*path)
+        return -1;
+    QFile file(AnsiToQString(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    char first = 0;
+    const bool hasByte = file.getChar(&first);
+    const qint64 length = file.size();
+    file.close();
+    if (!hasByte)
+        return -1;
+    if (first == '<')
+        return 2;
+    if (length == FIXED_LAYOUT_SIZE && (first == 0 || first == 1))
+        return 1;
+    return -1;
+}
+
+void LoadButtonSet(const char *path)
+{
+    switch (ProbeButtonSet(path)) {
+    case 1:
+        LoadFixedLayout(path);
+        break;
+    case 2: {
+        std::memset(&g_Buttons, 0, sizeof g_Buttons);
+        XmlFile file;
+        if (file.OpenRead(path) == 0) {
+            file.ReadDocument(g_buttonSetDocument);
+            file.Close();
+        }
+        break;
+    }
+    default:
+        ReportLoadError();
+        break;
+    }
+}
+
+int SaveButtonSet(const char *path)
+{
+    QDir().mkdir(QString::fromLatin1(DATA_DIR));
+    XmlFile file;
+    if (const int rc = file.Create(path, 1))
+        return rc;
+    const int written = file.WriteDocument(g_buttonSetDocument);
+    const int closed = file.Close();
+    return (written || closed) ? 1 : 0;
+}
