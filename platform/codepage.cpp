@@ -1,32 +1,42 @@
 #include "codepage.h"
 
 #include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <cstring>
+
+#include <array>
 
 namespace {
 
 constexpr const char *kCodePage = "windows-1250";
-constexpr char kSubstitute = 0x1A; // what the converter writes for a missing character
 
-qsizetype CodePointCount(QStringView text)
-{
-    qsizetype n = 0;
-    for (qsizetype i = 0; i < text.size(); ++i, ++n) {
-        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-            ++i;
+// The code page is single-byte: both directions become tables, built once
+// from the platform converter, so a conversion costs no converter set-up.
+struct CodePageTables {
+    std::array<char16_t, 256> toUnicode{};
+    std::array<unsigned char, 65536> fromUnicode{}; // 0 = not in the code page (but U+0000)
+
+    CodePageTables()
+    {
+        QByteArray all(256, '\0');
+        for (int i = 0; i < 256; ++i)
+            all[i] = char(i);
+        QStringDecoder dec(kCodePage);
+        const QString text = dec.decode(all);
+        for (int i = 0; i < 256; ++i) {
+            // A byte the converter cannot map decodes to itself, as Latin-1 would.
+            const char16_t u = text.size() == 256 ? char16_t(text[i].unicode()) : char16_t(i);
+            toUnicode[size_t(i)] = u;
+            if (i != 0 && fromUnicode[u] == 0)
+                fromUnicode[u] = static_cast<unsigned char>(i);
+        }
     }
-    return n;
-}
+};
 
-QByteArray EncodeOne(QStringView cp)
+const CodePageTables &Tables()
 {
-    QStringEncoder enc(kCodePage);
-    QByteArray b = enc.encode(cp);
-    if (b.size() != 1 || (b[0] == kSubstitute && cp != u"\x1A"))
-        return QByteArrayLiteral("?");
-    return b;
+    static const CodePageTables tables;
+    return tables;
 }
 
 template <typename Unit>
@@ -55,32 +65,29 @@ qsizetype CopyUtf16Bounded(QStringView text, char16_t *out, qsizetype cap)
 
 QString AnsiToQString(QByteArrayView ansi)
 {
-    QStringDecoder dec(kCodePage);
-    return dec.decode(ansi);
+    const auto &t = Tables().toUnicode;
+    QString out(ansi.size(), Qt::Uninitialized);
+    char16_t *o = reinterpret_cast<char16_t *>(out.data());
+    for (qsizetype i = 0; i < ansi.size(); ++i)
+        o[i] = t[static_cast<unsigned char>(ansi[i])];
+    return out;
 }
 
 QByteArray QStringToAnsi(QStringView text)
 {
-    QStringEncoder enc(kCodePage);
-    QByteArray out = enc.encode(text);
-    // windows-1250 is single-byte, so output byte i belongs to code point i;
-    // where that holds, substitutions can be put right in place.
-    if (out.size() == CodePointCount(text)) {
-        qsizetype pos = 0;
-        for (qsizetype i = 0; i < text.size(); ++i, ++pos) {
-            const bool pair = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
-            if (out[pos] == kSubstitute && text[i] != QChar(0x1A))
-                out[pos] = '?';
-            if (pair)
-                ++i;
-        }
-        return out;
-    }
-    out.clear();
+    const auto &t = Tables().fromUnicode;
+    QByteArray out;
+    out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const qsizetype len = (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ? 2 : 1;
-        out += EncodeOne(text.mid(i, len));
-        i += len - 1;
+        const char16_t u = text[i].unicode();
+        if (QChar::isHighSurrogate(u) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            ++i; // a character outside the basic plane: one '?'
+            out += '?';
+        } else if (u == 0) {
+            out += '\0';
+        } else {
+            out += t[u] ? char(t[u]) : '?';
+        }
     }
     return out;
 }
