@@ -1,0 +1,221 @@
+#include "connectionmanager.h"
+
+#include "commandrecord.h"
+#include "configmodel.h"
+#include "socketerrors.h"
+
+namespace {
+
+int32_t g_LinkState = LINKS_NONE;
+// The manager whose resolver serves the table; a manager that was superseded
+// (a window replaced by the next) must not close the links of its successor.
+const ConnectionManager *g_ActiveManager = nullptr;
+
+// Keeps a configured link pointing at the station's live address text and
+// its current port, for the status list and the connect step.
+void RefreshLinkSetup()
+{
+    ClientSocket *table = LinkTable();
+    for (int s = 0; s < STATION_COUNT; ++s) {
+        for (int i = 0; i < PORTS_PER_STATION; ++i) {
+            if (!IsConfiguredLink(s, i))
+                continue;
+            ClientSocket &link = table[s * PORTS_PER_STATION + i];
+            link.address = g_Settings.PC[s].ADDRESS;
+            link.port = g_Settings.PC[s].PORT[i];
+        }
+    }
+}
+
+// State 2: a socket whose connect failed was closed, so a new one comes
+// first; then the connect starts.
+void ConnectCreated(ClientSocket &link)
+{
+    if (link.IsConnecting() || link.IsConnected())
+        return; // completed at once; its connect notification is on the way
+    if (!link.IsOpen()) {
+        if (const int rc = link.CreateLinkSocket(); rc != 0) {
+            link.error.store(rc, std::memory_order_relaxed);
+            return;
+        }
+    }
+    const int rc = link.StartConnect();
+    if (rc == WSAEWOULDBLOCK) {
+        link.state.store(LINK_CONNECTING, std::memory_order_release);
+    } else if (rc != 0) {
+        link.error.store(rc, std::memory_order_relaxed);
+        link.Close();
+    }
+}
+
+} // namespace
+
+ClientSocket *LinkTable()
+{
+    static ClientSocket table[LINK_COUNT];
+    return table;
+}
+
+const ClientSocket &Link(int index)
+{
+    return LinkTable()[index];
+}
+
+bool IsConfiguredLink(int station, int portIndex)
+{
+    if (station < 0 || station >= STATION_COUNT || portIndex < 0 || portIndex >= PORTS_PER_STATION)
+        return false;
+    const StationRecord &pc = g_Settings.PC[station];
+    return pc.ENABLE && pc.ADDRESS[0] != '\0' && pc.PORT[portIndex] != 0;
+}
+
+void ConnectStep()
+{
+    ClientSocket *table = LinkTable();
+    const auto now = std::chrono::steady_clock::now();
+    for (int s = 0; s < STATION_COUNT; ++s) {
+        for (int i = 0; i < PORTS_PER_STATION; ++i) {
+            if (!IsConfiguredLink(s, i))
+                continue;
+            ClientSocket &link = table[s * PORTS_PER_STATION + i];
+            link.address = g_Settings.PC[s].ADDRESS;
+            link.port = g_Settings.PC[s].PORT[i];
+            switch (link.State()) {
+            case LINK_CONNECTING:
+                if (!link.ConnectOverdue(now))
+                    break;
+                // Left alone, the system would retry the handshake only
+                // after ever longer pauses; a fresh socket tries at once.
+                link.Close();
+                link.error.store(WSAETIMEDOUT, std::memory_order_relaxed);
+                link.state.store(LINK_CREATED, std::memory_order_release);
+                ConnectCreated(link);
+                break;
+            case LINK_RESOLVED:
+                if (const int rc = link.CreateLinkSocket(); rc != 0) {
+                    link.error.store(rc, std::memory_order_relaxed);
+                    break;
+                }
+                link.error.store(0, std::memory_order_relaxed);
+                link.state.store(LINK_CREATED, std::memory_order_release);
+                ConnectCreated(link);
+                break;
+            case LINK_CREATED:
+                ConnectCreated(link);
+                break;
+            default: // idle: waiting for the resolver; connected: nothing to do
+                break;
+            }
+        }
+    }
+}
+
+void SendToStation(int station)
+{
+    if (station < 0 || station >= STATION_COUNT)
+        return;
+    ClientSocket *table = LinkTable();
+    for (int i = 0; i < PORTS_PER_STATION; ++i) {
+        ClientSocket &link = table[station * PORTS_PER_STATION + i];
+        if (link.State() == LINK_CONNECTED)
+            link.Send(&g_CommandRecord, sizeof g_CommandRecord);
+    }
+}
+
+void CloseAll()
+{
+    ClientSocket *table = LinkTable();
+    for (int i = 0; i < LINK_COUNT; ++i) {
+        if (table[i].State() > LINK_RESOLVED) {
+            table[i].Close();
+            table[i].state.store(LINK_IDLE, std::memory_order_release);
+        }
+    }
+}
+
+int32_t LinkState()
+{
+    int total = 0;
+    int up = 0;
+    for (int s = 0; s < STATION_COUNT; ++s) {
+        for (int i = 0; i < PORTS_PER_STATION; ++i) {
+            if (!IsConfiguredLink(s, i))
+                continue;
+            ++total;
+            if (Link(s * PORTS_PER_STATION + i).State() == LINK_CONNECTED)
+                ++up;
+        }
+    }
+    if (total == 0 || up == 0)
+        return LINKS_NONE;
+    return up >= total ? LINKS_FULL : LINKS_PARTIAL;
+}
+
+int32_t LastTickLinkState()
+{
+    return g_LinkState;
+}
+
+ConnectionManager::ConnectionManager(LookupFunction lookup)
+    : m_lookup(std::move(lookup))
+{
+}
+
+ConnectionManager::~ConnectionManager()
+{
+    if (m_resolver)
+        Shutdown();
+}
+
+void ConnectionManager::Start()
+{
+    if (m_resolver)
+        return;
+    m_shown = LINKS_NONE;
+    RefreshLinkSetup();
+    m_resolver = std::make_unique<Resolver>(m_lookup, TakeStationsSnapshot());
+    g_ActiveManager = this;
+}
+
+bool ConnectionManager::Shutdown(std::chrono::milliseconds wait)
+{
+    bool ended = true;
+    if (m_resolver) {
+        ended = m_resolver->Stop(wait);
+        m_resolver.reset();
+    }
+    if (g_ActiveManager == this || !g_ActiveManager) {
+        CloseAll();
+        g_ActiveManager = nullptr;
+    }
+    return ended;
+}
+
+void ConnectionManager::BeginSettingsChange()
+{
+    if (m_resolver)
+        m_resolver->Pause();
+    CloseAll();
+}
+
+void ConnectionManager::EndSettingsChange()
+{
+    RefreshLinkSetup();
+    if (m_resolver)
+        m_resolver->Resume(TakeStationsSnapshot());
+}
+
+ConnectionManager::TickResult ConnectionManager::TimerTick()
+{
+    TickResult result;
+    g_LinkState = LinkState();
+    if (g_LinkState != m_shown) {
+        m_shown = g_LinkState;
+        result.shownStateChanged = true;
+    }
+    if (g_LinkState < LINKS_FULL) {
+        ConnectStep();
+        result.stepped = true;
+    }
+    return result;
+}
