@@ -1,0 +1,200 @@
+#include "configmodel.h"
+#include "markerbitmaps.h"
+#include "mycbutton.h"
+#include "resourceicons.h"
+
+#include <QApplication>
+#include <QTest>
+
+namespace {
+
+constexpr int W = 120;
+constexpr int H = 40;
+
+struct Fixture {
+    QWidget window;
+    MyCButton *button;
+    Fixture(uint32_t flags, uint32_t colour, const QString &caption = QString())
+    {
+        window.resize(W + 20, H + 20);
+        button = new MyCButton(&window);
+        button->setGeometry(10, 10, W, H);
+        button->SetFlags(flags);
+        button->SetColor(colour);
+        button->setText(caption);
+        window.show();
+    }
+    QImage Grab() const { return button->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+};
+
+QColor Face()
+{
+    return QApplication::palette().color(QPalette::Button);
+}
+
+// Rows of the image that hold pixels of the caption's colour.
+QList<int> TextRows(const QImage &image)
+{
+    const QColor text = QApplication::palette().color(QPalette::ButtonText);
+    QList<int> rows;
+    for (int y = 3; y < image.height() - 3; ++y)
+        for (int x = 3; x < image.width() - 40; ++x)
+            if (image.pixelColor(x, y) == text) {
+                rows.append(y);
+                break;
+            }
+    return rows;
+}
+
+} // namespace
+
+class TestMyCButton : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void markerBitmapsFollowTheirPixelTable();
+    void markers_data();
+    void markers();
+    void faces_data();
+    void faces();
+    void focusedAndPushed();
+    void captionOnOneLineOrWrapped();
+    void iconsResolve();
+};
+
+void TestMyCButton::initTestCase()
+{
+    LoadMarkerBitmaps();
+}
+
+void TestMyCButton::markerBitmapsFollowTheirPixelTable()
+{
+    const QImage one = BuildMarkerBitmap(0, QColor(1, 2, 3));
+    QCOMPARE(one.size(), QSize(MARKER_WIDTH, MARKER_HEIGHT));
+    int digit = 0;
+    for (int y = 0; y < MARKER_HEIGHT; ++y)
+        for (int x = 0; x < MARKER_WIDTH; ++x)
+            digit += one.pixelColor(x, y) == QColor(255, 0, 0) ? 1 : 0;
+    QCOMPARE(digit, 11); // "..#.." eight times and "###.."
+    QCOMPARE(one.pixelColor(1, 3), QColor(255, 0, 0));
+    QCOMPARE(one.pixelColor(3, 2), QColor(255, 0, 0));
+    QCOMPARE(one.pixelColor(0, 0), QColor(1, 2, 3));
+    QCOMPARE(BuildMarkerBitmap(1, Qt::white).pixelColor(5, 10), QColor(0, 128, 0)); // "#####" of the 2
+    QCOMPARE(BuildMarkerBitmap(2, Qt::white).pixelColor(3, 6), QColor(0, 0, 255));  // "..##." of the 3
+    QCOMPARE(BuildMarkerBitmap(3, Qt::white).pixelColor(1, 8), QColor(255, 0, 255)); // "#####" of the 4
+    QCOMPARE(BuildMarkerBitmap(3, Qt::white).pixelColor(5, 8), QColor(255, 0, 255));
+    QCOMPARE(BuildMarkerBitmap(3, Qt::white).pixelColor(6, 8), QColor(Qt::white));
+}
+
+void TestMyCButton::markers_data()
+{
+    QTest::addColumn<uint>("flags");
+    QTest::addColumn<QList<int>>("left");   // left edge of each drawn marker, from the right edge
+    QTest::addColumn<QList<int>>("marker"); // which marker stands there
+    QTest::newRow("1 and 3") << 0x05u << QList<int>{18, 11} << QList<int>{0, 2};
+    QTest::newRow("all four") << 0x0Fu << QList<int>{32, 25, 18, 11} << QList<int>{0, 1, 2, 3};
+    QTest::newRow("4 alone, inline") << 0x18u << QList<int>{11} << QList<int>{3};
+    QTest::newRow("none") << 0x10u << QList<int>{} << QList<int>{};
+}
+
+void TestMyCButton::markers()
+{
+    QFETCH(uint, flags);
+    QFETCH(QList<int>, left);
+    QFETCH(QList<int>, marker);
+    // A white face where the inline face is not asked for, so every pixel is known.
+    const uint32_t colour = flags & 0x10 ? 0 : 0x00FFFFFFu;
+    Fixture f(flags, colour);
+    const QImage image = f.Grab();
+    const int y = H - 16;
+    for (int i = 0; i < left.size(); ++i) {
+        const QImage expected = MarkerBitmap(marker[i]);
+        for (int my = 0; my < MARKER_HEIGHT; ++my)
+            for (int mx = 0; mx < MARKER_WIDTH; ++mx)
+                QCOMPARE(image.pixelColor(W - left[i] + mx, y + my), expected.pixelColor(mx, my));
+    }
+    // Nothing drawn left of the first marker in the marker band.
+    const int first = left.isEmpty() ? 4 : left.first();
+    QCOMPARE(image.pixelColor(W - first - 1, y + 8), colour ? QColor(Qt::white) : MyCButton::InlineFace(Face()));
+}
+
+void TestMyCButton::faces_data()
+{
+    QTest::addColumn<uint>("flags");
+    QTest::addColumn<uint>("colour");
+    QTest::addColumn<QColor>("face");
+    QTest::newRow("inline, no colour") << 0x10u << 0u << MyCButton::InlineFace(Face());
+    QTest::newRow("inline with colour") << 0x10u << 0x00FF8000u << QColor(0, 128, 255);
+    QTest::newRow("pure red") << 0u << 255u << QColor(255, 0, 0);
+}
+
+void TestMyCButton::faces()
+{
+    QFETCH(uint, flags);
+    QFETCH(uint, colour);
+    QFETCH(QColor, face);
+    Fixture f(flags, colour);
+    const QImage image = f.Grab();
+    QCOMPARE(image.pixelColor(10, 10), face);
+    QCOMPARE(image.pixelColor(W / 2, H - 4), face);
+    if (colour) {
+        // The colour fills from 1 pixel inside the left and top to 2 inside the right and bottom.
+        QCOMPARE(image.pixelColor(1, 1), face);
+        QCOMPARE(image.pixelColor(W - 3, H - 3), face);
+        QVERIFY(image.pixelColor(W - 2, H - 2) != face);
+    }
+    QCOMPARE(MyCButton::InlineFace(QColor(192, 192, 192)), QColor(192, 128, 128));
+}
+
+void TestMyCButton::focusedAndPushed()
+{
+    Fixture f(0, 0x00C0C0C0u);
+    f.button->setFocus();
+    f.button->setDown(true);
+    QTRY_VERIFY(f.button->hasFocus());
+    const QImage image = f.Grab();
+    for (const QPoint p : {QPoint(0, 0), QPoint(W - 1, 0), QPoint(0, H - 1), QPoint(W - 1, H - 1), QPoint(W / 2, 0)})
+        QCOMPARE(image.pixelColor(p), QColor(Qt::black));
+    // The dotted focus rectangle, 4 pixels inside the border: every other pixel.
+    QCOMPARE(image.pixelColor(4, 4), QColor(Qt::black));
+    QVERIFY(image.pixelColor(5, 4) != QColor(Qt::black));
+    QCOMPARE(image.pixelColor(6, 4), QColor(Qt::black));
+    QCOMPARE(image.pixelColor(4, 6), QColor(Qt::black));
+    QCOMPARE(image.pixelColor(20, 20), QColor(192, 192, 192)); // the face inside
+
+    f.button->setDown(false);
+    f.button->clearFocus();
+    QTRY_VERIFY(!f.button->hasFocus());
+    const QImage plain = f.Grab();
+    QVERIFY(plain.pixelColor(4, 4) != QColor(Qt::black));
+    QVERIFY(plain.pixelColor(W / 2, 0) != QColor(Qt::black));
+}
+
+void TestMyCButton::captionOnOneLineOrWrapped()
+{
+    const QString caption = QStringLiteral("Alpha Beta Gamma Delta Epsilon Zeta Eta");
+    g_Settings.DLG_MULTILINE = 0;
+    Fixture single(0, 0x00FFFFFFu, caption);
+    const QList<int> one = TextRows(single.Grab());
+    g_Settings.DLG_MULTILINE = 1;
+    Fixture wrapped(0, 0x00FFFFFFu, caption);
+    const QList<int> many = TextRows(wrapped.Grab());
+    g_Settings.DLG_MULTILINE = 0;
+
+    QVERIFY(!one.isEmpty());
+    QVERIFY(!many.isEmpty());
+    const int lineHeight = QFontMetrics(single.button->font()).height();
+    QVERIFY2(one.last() - one.first() < lineHeight, "one line, cut");
+    QVERIFY2(many.last() - many.first() >= lineHeight, "wrapped onto further lines");
+    QVERIFY(many.first() >= 6);                  // from 6 pixels below the top
+    QVERIFY(one.first() > many.first());         // centred vertically on one line
+}
+
+void TestMyCButton::iconsResolve()
+{
+    for (int id : {128, 134, 142, 143, 144, 145, 146, 147, 148, 149, 152, 244})
+        QVERIFY2(!ResourceIcon(id).pixmap(16, 16).isNull(), qPrintable(QString::number(id)));
+}
+
+QTEST_MAIN(TestMyCButton)
+#include "tst_mycbutton.moc"
