@@ -1,0 +1,31 @@
+#include "tooltip.h"
+
+#include <QFontMetrics>
+#include <QPoint>
+#include <QRect>
+#include <QStringList>
+#include <QTextLayout>
+#include <QToolTip>
+
+QString WrapToolTipText(const QString &text, int maxWidth)
+{
+    QStringList out;
+    const QFont font = QToolTip::font();
+    for (const QString &paragraph : text.split(QLatin1Char('\n'))) {
+        QTextLayout layout(paragraph, font);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(maxWidth);
+            out << paragraph.mid(line.textStart(), line.textLength()).trimmed();
+        }
+        layout.endLayout();
+        if (paragraph.isEmpty())
+            out << QString();
+    }
+    return out.join(QLatin1Char('\n'));
+}
+
+void ShowToolTip(const QPoint &globalPos, const QString &text, QWidget *widget, const QRect &rect)
+{
+    QToolTip::showText(globalPos, WrapToolTipText(text), widget, rect, TOOLTIP_DISPLAY_MS);
+}
