@@ -29,6 +29,32 @@ void Save(unsigned char *p, T v)
     std::memcpy(p, &v, sizeof v);
 }
 
+bool IsIntegerSize(size_t size)
+{
+    return size == 1 || size == 2 || size == 4 || size == 8;
+}
+
+uint64_t LoadUnsigned(const unsigned char *field, size_t size)
+{
+    switch (size) {
+    case 1: return Load<uint8_t>(field);
+    case 2: return Load<uint16_t>(field);
+    case 4: return Load<uint32_t>(field);
+    default: return Load<uint64_t>(field);
+    }
+}
+
+// Stores v in a field of size 1, 2 or 4: its low bytes.
+void StoreUnsigned(unsigned char *field, size_t size, uint32_t v)
+{
+    switch (size) {
+    case 1: Save(field, uint8_t(v)); break;
+    case 2: Save(field, uint16_t(v)); break;
+    case 4: Save(field, v); break;
+    default: break;
+    }
+}
+
 bool IsSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
@@ -402,21 +428,12 @@ void XmlFile::WriteValue(const char *name, int type, size_t size, const unsigned
         break;
     }
     case XML_INT:
-        switch (size) {
-        case 1: value = FormatUnsigned(Load<uint8_t>(field)); break;
-        case 2: value = FormatUnsigned(Load<uint16_t>(field)); break;
-        case 4: value = FormatUnsigned(Load<uint32_t>(field)); break;
-        case 8: value = FormatUnsigned(Load<uint64_t>(field)); break;
-        default: break;
-        }
+        if (IsIntegerSize(size))
+            value = FormatUnsigned(LoadUnsigned(field, size));
         break;
     case XML_HEX:
-        switch (size) {
-        case 1: value = FormatHex(Load<uint8_t>(field)); break;
-        case 2: value = FormatHex(Load<uint16_t>(field)); break;
-        case 4: value = FormatHex(Load<uint32_t>(field)); break;
-        default: break;
-        }
+        if (IsIntegerSize(size) && size != 8)
+            value = FormatHex(uint32_t(LoadUnsigned(field, size)));
         break;
     case XML_REAL2: value = FormatReal(Load<double>(field), 2); break;
     case XML_REAL4: value = FormatReal(Load<double>(field), 4); break;
@@ -573,28 +590,17 @@ void XmlFile::StoreSingle(int type, size_t size, const char *value, unsigned cha
             uint64_t v = 0;
             ParseDecimal(value, v);
             Save(field, v);
-            break;
+        } else if (IsIntegerSize(size)) {
+            uint32_t v = 0;
+            ParseDecimal(value, v);
+            StoreUnsigned(field, size, v);
         }
-        uint32_t v = 0;
-        ParseDecimal(value, v);
-        if (size == 1)
-            Save(field, uint8_t(v));
-        else if (size == 2)
-            Save(field, uint16_t(v));
-        else if (size == 4)
-            Save(field, v);
         break;
     }
-    case XML_HEX: {
-        const uint32_t v = ParseHex(value);
-        if (size == 1)
-            Save(field, uint8_t(v));
-        else if (size == 2)
-            Save(field, uint16_t(v));
-        else if (size == 4)
-            Save(field, v);
+    case XML_HEX:
+        if (IsIntegerSize(size) && size != 8)
+            StoreUnsigned(field, size, ParseHex(value));
         break;
-    }
     case XML_REAL2:
     case XML_REAL4:
     case XML_REAL8: {

@@ -15,6 +15,15 @@
 
 // windows-1250 bytes to UTF-16.
 QString AnsiToQString(QByteArrayView ansi);
+// A text field of the records, read no further than its capacity.
+template <qsizetype N>
+QString FieldToQString(const char (&field)[N])
+{
+    qsizetype n = 0;
+    while (n < N && field[n] != '\0')
+        ++n;
+    return AnsiToQString(QByteArrayView(field, n));
+}
 // UTF-16 to windows-1250; a character the code page lacks becomes '?'.
 QByteArray QStringToAnsi(QStringView text);
 // True when the text converts to windows-1250 and back unchanged.
