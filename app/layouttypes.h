@@ -1,0 +1,13 @@
+#pragma once
+
+// The main window's layout types (the settings' DIALOG value): which template
+// each uses and at which launch button the window height is cut.
+
+constexpr int IDD_PLAXON_5X8 = 101;
+constexpr int IDD_PLAXON_10X4 = 102;
+constexpr int IDD_PLAXON_WIDE = 162;
+
+// The template for a layout type; a value outside 0..13 keeps previous.
+int TemplateForLayout(int dialog, int previous);
+// The launch button whose top edge becomes the window's bottom, 0 for none.
+int CutButtonForLayout(int dialog);
