@@ -5,6 +5,8 @@
 #include "connectionmanager.h"
 #include "socketerrors.h"
 
+#include <QStringList>
+
 QString StatusListText()
 {
     QString text;
