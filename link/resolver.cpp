@@ -19,6 +19,8 @@ struct TableGate {
     uint64_t lastId = 0;
 };
 
+std::atomic<int> g_LiveThreads{0};
+
 std::shared_ptr<TableGate> Gate()
 {
     static const std::shared_ptr<TableGate> gate = std::make_shared<TableGate>();
@@ -78,6 +80,7 @@ Resolver::Resolver(LookupFunction lookup, const StationsSnapshot &stations)
         m_shared->generation = 1;
         ReturnResolvedLinks();
     }
+    g_LiveThreads.fetch_add(1);
     m_thread = std::jthread(&Resolver::Run, m_shared);
 }
 
@@ -133,6 +136,11 @@ int32_t Resolver::Control() const
     return m_shared->control.load();
 }
 
+int Resolver::LiveThreads()
+{
+    return g_LiveThreads.load();
+}
+
 void Resolver::Run(std::stop_token stop, std::shared_ptr<Shared> shared)
 {
     LowerCurrentThreadPriority();
@@ -186,5 +194,6 @@ void Resolver::Run(std::stop_token stop, std::shared_ptr<Shared> shared)
         shared->wakeup.wait_for(lock, stop, PASS_INTERVAL, [&] { return shared->wake; });
         shared->wake = false;
     }
+    g_LiveThreads.fetch_sub(1);
     shared->ended.set_value();
 }

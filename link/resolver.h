@@ -66,6 +66,8 @@ public:
     bool Stop(std::chrono::milliseconds wait);
 
     int32_t Control() const;
+    // Resolver threads still running, those let go by Stop included.
+    static int LiveThreads();
 
 private:
     struct Shared;
