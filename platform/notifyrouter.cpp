@@ -69,8 +69,13 @@ bool NotifyRouter::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_control && event->type() == QEvent::FocusOut) {
         // A context menu takes no focus from the edit on the platform.
-        if (static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason)
-            Send(WM_COMMAND, EN_KILLFOCUS);
+        if (static_cast<QFocusEvent *>(event)->reason() == Qt::PopupFocusReason)
+            return false;
+        // The edit handles losing the focus first and reports it then, so
+        // the dialog may give the focus back and select the text.
+        watched->event(event);
+        Send(WM_COMMAND, EN_KILLFOCUS);
+        return true;
     }
     return QObject::eventFilter(watched, event);
 }
