@@ -9,8 +9,8 @@
 class XmlVarArray {
 public:
     // Counts read from a file are capped so that no document can exhaust memory.
-    static constexpr size_t MAX_ELEMENTS = 65536;
-    static constexpr size_t MAX_BYTES = 16u << 20;
+    static constexpr size_t MAX_ELEMENTS = 4096;
+    static constexpr size_t MAX_BYTES = 1u << 20;
 
     explicit XmlVarArray(size_t elementSize = 0) : m_elementSize(elementSize) {}
 
