@@ -58,7 +58,9 @@ ClientSocket *LinkTable()
 
 const ClientSocket &Link(int index)
 {
-    return LinkTable()[index];
+    // An index outside the table reads as a link that was never configured.
+    static const ClientSocket none;
+    return index >= 0 && index < LINK_COUNT ? LinkTable()[index] : none;
 }
 
 bool IsConfiguredLink(int station, int portIndex)

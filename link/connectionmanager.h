@@ -26,7 +26,8 @@ constexpr int32_t LINKS_PARTIAL = 1;
 constexpr int32_t LINKS_FULL = 2;
 
 // The link table, index = station * 4 + port index. The resolver and the
-// functions below write it; everything else reads it through Link().
+// functions below write it; everything else reads it through Link(), which
+// gives address, port, state and error for the status list.
 ClientSocket *LinkTable();
 const ClientSocket &Link(int index);
 
