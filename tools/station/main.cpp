@@ -60,8 +60,9 @@ Examples:
   plaxon-station --send 'status?\n' --send-every 1000 7000
       A station that talks back; the panel reads and ignores it.
 
-Exit status: 0 after --exit-after, 1 when a port cannot be listened on,
-2 for a mistake on the command line.)";
+It runs until stopped (Ctrl+C) or until --exit-after is reached. Exit
+status: 0 after --exit-after, 1 when a port cannot be listened on, 2 for a
+mistake on the command line.)";
 
 int UsageError(const QString &message)
 {
