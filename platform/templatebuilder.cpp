@@ -22,6 +22,8 @@
 #include <QTextEdit>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 namespace {
 
 Qt::Alignment HorizontalAlignment(const DialogControl &c)
@@ -205,10 +207,15 @@ QList<QWidget *> TemplateBuilder::Build(const DialogTemplate &tmpl, QWidget *dia
         w->setProperty(IdProperty, c.id);
 
         QRect r = du.Rect(c.x, c.y, c.cx, c.cy);
-        // A combo box's template height is that of its dropped list; the
-        // closed box is as high as its font makes it.
-        if (qobject_cast<QComboBox *>(w))
-            r.setHeight(w->sizeHint().height());
+        if (auto *combo = qobject_cast<QComboBox *>(w)) {
+            // A combo box's template height is that of the box and its
+            // dropped list; the closed box is as high as its font makes it,
+            // and the list gets the rest, in every style.
+            r.setHeight(combo->sizeHint().height());
+            combo->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
+            const int rowHeight = std::max(1, combo->fontMetrics().height() + 4);
+            combo->setMaxVisibleItems(std::max(1, (du.Y(c.cy) - r.height()) / rowHeight));
+        }
         w->setGeometry(r);
 
         if (c.Has(StyleGroup))

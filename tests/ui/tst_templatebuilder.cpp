@@ -18,9 +18,10 @@ namespace {
 // A window standing in for a dialog: it builds a template and records the
 // messages its controls send.
 struct Host {
+    // Before the window: its edits still report losing the focus while it goes.
+    QList<ControlEvent> events;
     QWidget window;
     QList<QWidget *> controls;
-    QList<ControlEvent> events;
 
     explicit Host(const DialogTemplate &tmpl)
     {
