@@ -8,6 +8,7 @@
 #include "linktestsupport.h"
 #include "socketerrors.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
@@ -180,6 +181,31 @@ private slots:
         QVERIFY2(lines.size() < kRecords, "nothing was dropped: the stall did not fill the buffers");
         QVERIFY(!station.Err().contains("inside a record"));
         QCOMPARE(Link(0).State(), LINK_CONNECTED);
+    }
+
+    // A station whose buffers stay full (it hangs with records waiting) is
+    // given up after the user timeout and connected afresh, instead of
+    // showing "connected" for as long as it hangs.
+    void hungStationIsGivenUp()
+    {
+        const quint16 port = FreePort();
+        Station station({"--stop-reading-after", "1", QString::number(port)});
+        ConfigureStation(0, true, "127.0.0.1", {port});
+        m_manager->Start();
+        QTRY_VERIFY_WITH_TIMEOUT(Ticked(*m_manager) && LinkState() == LINKS_FULL, 10000);
+        m_manager->TimerTick();
+        for (int n = 0; n < 100000; ++n) {
+            CopyText(g_Buttons.BUTTON[0].PROGRAM[0], "fill");
+            SendLaunch(0);
+        }
+        QVERIFY(Link(0).BacklogBytes() > 0); // everything is full
+        QElapsedTimer hung;
+        hung.start();
+        QTRY_VERIFY_WITH_TIMEOUT(Link(0).State() == LINK_IDLE || Link(0).State() == LINK_RESOLVED, 15000);
+        qInfo("given up after %lld ms", qlonglong(hung.elapsed()));
+        QVERIFY(hung.elapsed() >= 4000);
+        QTRY_VERIFY_WITH_TIMEOUT(Ticked(*m_manager) && Link(0).State() == LINK_CONNECTED, 10000);
+        QTRY_VERIFY(station.Poll() && station.Err().count("connection from") == 2);
     }
 
 private:
