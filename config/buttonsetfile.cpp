@@ -3,6 +3,7 @@
 #include "codepage.h"
 #include "configmodel.h"
 #include "messagebox.h"
+#include "messagetexts.h"
 #include "settingsfile.h"
 #include "xmlfile.h"
 
@@ -45,12 +46,7 @@ XmlRoot g_buttonSetDocument[] = {
 
 void ReportLoadError()
 {
-    static const char *const texts[2][2] = {
-        {"Soubor nelze načíst (nekompatibilní formát dat nebo chyba přístupu k souboru)", "Chyba"},
-        {"Could not load file (an incompatible format or access error)", "Error"},
-    };
-    const auto &t = texts[LangIndex()];
-    ShowMessageBox(nullptr, QString::fromUtf8(t[0]), QString::fromUtf8(t[1]), MsgIcon::Error, MsgButtons::Ok);
+    ShowMessageBox(nullptr, MessageTextFor(MessageText::LoadError), ErrorCaption(), MsgIcon::Error, MsgButtons::Ok);
 }
 
 bool LoadFixedLayout(const char *path)

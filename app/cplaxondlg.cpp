@@ -1,0 +1,401 @@
+#include "cplaxondlg.h"
+
+#include "accelerators.h"
+#include "buttonsetfile.h"
+#include "codepage.h"
+#include "commandsender.h"
+#include "configmodel.h"
+#include "controlmessages.h"
+#include "filedialogs.h"
+#include "layouttypes.h"
+#include "maintemplates.h"
+#include "maintooltips.h"
+#include "messagebox.h"
+#include "messagetexts.h"
+#include "mycbutton.h"
+#include "resourceicons.h"
+#include "settingsfile.h"
+#include "tooltip.h"
+
+#include <QAbstractButton>
+#include <QEvent>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QShortcut>
+#include <QSlider>
+#include <QToolTip>
+
+namespace {
+
+constexpr int TIMER_MS = 500;
+const char *const kTitlePrefix = "Plaxon 3.1 ";
+
+const char *TitleFor(int32_t state)
+{
+    switch (state) {
+    case LINKS_FULL: return "(full connected)";
+    case LINKS_PARTIAL: return "(partially connected)";
+    default: return "(not connected)";
+    }
+}
+
+FileDialogRequest ButtonSetDialog(FileDialogRequest::Kind kind)
+{
+    FileDialogRequest request;
+    request.kind = kind;
+    request.filter = QStringLiteral("Plaxon User Config Files (*.PUC)");
+    request.startFolder = QString::fromLatin1(DATA_DIR);
+    if (kind == FileDialogRequest::Save)
+        request.defaultSuffix = QStringLiteral("puc");
+    return request;
+}
+
+// The chosen file in the records' code page, or nothing when its name does
+// not fit LASTPROG / LASTFNAME or would not survive the conversion.
+bool FitsRecords(const FileDialogResult &chosen, QByteArray &name, QByteArray &path)
+{
+    if (!SurvivesAnsi(chosen.fileName) || !SurvivesAnsi(chosen.path))
+        return false;
+    name = QStringToAnsi(chosen.fileName);
+    path = QStringToAnsi(chosen.path);
+    return !name.isEmpty() && !path.isEmpty() && name.size() < qsizetype(sizeof g_Settings.LASTPROG)
+        && path.size() < qsizetype(sizeof g_Settings.LASTFNAME) && !name.contains('\0') && !path.contains('\0');
+}
+
+} // namespace
+
+CPlaxonDlg::CPlaxonDlg(int templateId, QWidget *parent)
+    : MyCDialog(templateId, parent)
+{
+    RegisterMainTemplates();
+    setWindowIcon(ResourceIcon(IDI_PLAXON));
+    m_timer.setInterval(TIMER_MS);
+    connect(&m_timer, &QTimer::timeout, this, &CPlaxonDlg::TimerTick);
+    for (const Accelerator &a : ACCELERATORS_140) {
+        auto *shortcut = new QShortcut(QKeySequence(a.key), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        shortcut->setAutoRepeat(false);
+        const int command = a.command;
+        connect(shortcut, &QShortcut::activated, this, [this, command] { OnAccelerator(command); });
+    }
+}
+
+CPlaxonDlg::~CPlaxonDlg()
+{
+    m_timer.stop();
+    m_links.Shutdown();
+}
+
+QWidget *CPlaxonDlg::CreateControl(const DialogControl &control, QWidget *parent)
+{
+    if (control.id >= IDC_LAUNCH_FIRST && control.id <= IDC_LAUNCH_LAST) {
+        auto *button = new MyCButton(parent);
+        m_launch[control.id - IDC_LAUNCH_FIRST] = button;
+        return button;
+    }
+    return nullptr;
+}
+
+bool CPlaxonDlg::OnInitDialog()
+{
+    MyCDialog::OnInitDialog();
+    SetEnterMovesFocus();
+    m_slider = DlgItem<QSlider>(IDC_BRIGHT_SLIDER);
+    setWindowIcon(ResourceIcon(IDI_PLAXON));
+    CutToLayout();
+    LoadButtonSet(g_Settings.LASTFNAME);
+    Refresh();
+    SetIcons();
+    for (int i = 0; i < STATION_COUNT; ++i)
+        BindCheck(IDC_PC1 + i, &m_pc[i]);
+    UpdateControls();
+    m_links.Start();
+    m_timer.start();
+    setWindowTitle(QString::fromLatin1(kTitlePrefix) + QString::fromLatin1(TitleFor(LINKS_NONE)));
+    ShowLinkState(LINKS_NONE);
+    for (int i = 0; i < ControlCount(); ++i)
+        if (QWidget *w = ControlAt(i))
+            w->installEventFilter(this);
+    return true;
+}
+
+void CPlaxonDlg::CutToLayout()
+{
+    const int cut = CutButtonForLayout(g_Settings.DIALOG);
+    if (QWidget *button = cut ? GetDlgItem(cut) : nullptr)
+        setFixedHeight(button->y()); // the buttons below stay in the window, out of view
+}
+
+void CPlaxonDlg::SetIcons()
+{
+    static const struct { int control; int icon; } buttons[] = {
+        {IDC_LOAD, IDI_LOAD}, {IDC_SAVE_AS, IDI_SAVE_AS}, {IDC_EDITOR, IDI_EDITOR}, {IDC_PLAY, IDI_PLAY},
+        {IDC_PAUSE, IDI_PAUSE}, {IDC_STOP, IDI_STOP}, {IDC_BRIGHT_SET, IDI_BRIGHT_SET}, {IDC_SETTINGS, IDI_SETTINGS},
+    };
+    for (const auto &b : buttons) {
+        if (auto *button = DlgItem<QAbstractButton>(b.control)) {
+            button->setIcon(ResourceIcon(b.icon));
+            button->setIconSize(QSize(16, 16));
+        }
+    }
+    if (auto *icon = DlgItem<QLabel>(IDC_BRIGHT_ICON))
+        icon->setPixmap(ResourceIcon(IDI_BRIGHTNESS).pixmap(16, 16));
+}
+
+void CPlaxonDlg::ShowLinkState(int32_t state)
+{
+    setWindowTitle(QString::fromLatin1(kTitlePrefix) + QString::fromLatin1(TitleFor(state)));
+    if (auto *icon = DlgItem<QLabel>(IDC_LINK_ICON)) {
+        const int side = std::min(icon->width(), icon->height());
+        icon->setPixmap(ResourceIcon(state == LINKS_FULL ? IDI_LINKS_FULL : IDI_LINKS_DOWN).pixmap(side, side));
+        icon->setProperty("iconId", state == LINKS_FULL ? IDI_LINKS_FULL : IDI_LINKS_DOWN);
+    }
+}
+
+void CPlaxonDlg::Refresh()
+{
+    ShowRange(IDC_BRIGHT_GROUP, IDC_BRIGHT_SET, g_Settings.BRIGHT_ENA != 0);
+    bool markers = false;
+    for (int s = 1; s < STATION_COUNT; ++s) {
+        const bool on = g_Settings.PC[s].ENABLE != 0;
+        EnableControl(IDC_PC1 + s, on);
+        if (!on)
+            m_pc[s] = 0;
+        markers = markers || on;
+    }
+    for (int k = 0; k < BUTTON_COUNT; ++k) {
+        MyCButton *button = m_launch[k];
+        if (!button)
+            continue;
+        const ButtonRecord &record = g_Buttons.BUTTON[k];
+        if (record.ENABLE) {
+            uint32_t flags = 0;
+            for (int s = 0; s < STATION_COUNT; ++s)
+                if (markers && g_Settings.PC[s].ENABLE && record.PROGRAM[s][0] != '\0')
+                    flags |= 1u << s;
+            if (record.INLINE)
+                flags |= MyCButton::INLINE_BIT;
+            button->SetFlags(flags);
+            button->SetColor(record.COLOR);
+            ShowControl(IDC_LAUNCH_FIRST + k, true);
+            // Shown as typed: an '&' in a caption is no mnemonic, so no key
+            // combination can launch a show by accident.
+            button->setText(FieldToQString(record.NAME).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        } else {
+            ShowControl(IDC_LAUNCH_FIRST + k, false);
+            button->setText(QString());
+        }
+        button->update();
+    }
+    SetControlTextOf(IDC_PROGRAM_NAME, FieldToQString(g_Settings.LASTPROG));
+    UpdateControls();
+}
+
+void CPlaxonDlg::SetControlTextOf(int id, const QString &text)
+{
+    if (QWidget *w = GetDlgItem(id))
+        SetControlText(w, text);
+}
+
+void CPlaxonDlg::TimerTick()
+{
+    const ConnectionManager::TickResult tick = m_links.TimerTick();
+    if (tick.shownStateChanged)
+        ShowLinkState(m_links.ShownState());
+}
+
+bool CPlaxonDlg::OnCmdMsg(int code, int id, QWidget *control)
+{
+    if (code != BN_CLICKED)
+        return MyCDialog::OnCmdMsg(code, id, control);
+    if (id >= IDC_LAUNCH_FIRST && id <= IDC_LAUNCH_LAST) {
+        SendLaunch(id - IDC_LAUNCH_FIRST);
+        return true;
+    }
+    switch (id) {
+    case IDC_PLAY: SendPlay(); return true;
+    case IDC_PAUSE: SendPause(); return true;
+    case IDC_STOP: SendStop(); return true;
+    case IDC_BRIGHT_SET: OnAccelerator(ID_BRIGHT_SEND); return true;
+    case IDC_SETTINGS: OnSettings(); return true;
+    case IDC_EDITOR: OnButtonEditor(); return true;
+    case IDC_LOAD: OnLoad(); return true;
+    case IDC_SAVE_AS: OnSaveAs(); return true;
+    default: return MyCDialog::OnCmdMsg(code, id, control);
+    }
+}
+
+void CPlaxonDlg::OnAccelerator(int command)
+{
+    switch (command) {
+    case ID_PC1_TOGGLE:
+    case ID_PC2_TOGGLE:
+    case ID_PC3_TOGGLE:
+    case ID_PC4_TOGGLE: {
+        const int s = command - ID_PC1_TOGGLE;
+        if (s == 0 || g_Settings.PC[s].ENABLE) {
+            m_pc[s] = m_pc[s] ? 0 : 1;
+            UpdateControls();
+        }
+        break;
+    }
+    case ID_BRIGHT_DOWN:
+        m_brightness = m_brightness < 10 ? 0 : m_brightness - 10;
+        if (m_slider)
+            m_slider->setValue(m_brightness);
+        break;
+    case ID_BRIGHT_UP:
+        m_brightness = m_brightness > 90 ? 100 : m_brightness + 10;
+        if (m_slider)
+            m_slider->setValue(m_brightness);
+        break;
+    case ID_BRIGHT_SEND:
+        SendBrightness(m_slider ? m_slider->value() : m_brightness, m_pc, m_brightness);
+        break;
+    default:
+        break;
+    }
+}
+
+void CPlaxonDlg::OnScroll(int message, int code, int position, QWidget *control)
+{
+    if (message == WM_HSCROLL && control == m_slider) {
+        switch (code) {
+        case TB_LINEUP:
+        case TB_LINEDOWN:
+        case TB_PAGEUP:
+        case TB_PAGEDOWN:
+        case TB_THUMBTRACK:
+            m_brightness = position;
+            break;
+        default:
+            break;
+        }
+    }
+    MyCDialog::OnScroll(message, code, position, control);
+}
+
+int CPlaxonDlg::RunSettingsDialog()
+{
+    return IDCANCEL;
+}
+
+int CPlaxonDlg::RunButtonEditor()
+{
+    return IDCANCEL;
+}
+
+void CPlaxonDlg::OnSettings()
+{
+    m_timer.stop();
+    m_links.BeginSettingsChange();
+    const int result = RunSettingsDialog();
+    const bool saved = SaveSettings() == 0;
+    if (result == RESTART_RESULT)
+        done(RESTART_RESULT);
+    if (saved) {
+        LoadSettings();
+    } else {
+        // Reloading would throw away what the operator has just entered:
+        // derive from the record in memory what a load would have derived.
+        ReportSaveFailure(QString::fromLatin1(SETTINGS_PATH));
+        DerivePorts();
+        g_Settings.PC[0].ENABLE = 1;
+    }
+    Refresh();
+    m_links.EndSettingsChange();
+    m_timer.start();
+}
+
+void CPlaxonDlg::OnButtonEditor()
+{
+    RunButtonEditor();
+    if (g_Settings.LASTFNAME[0] != '\0' && SaveButtonSet(g_Settings.LASTFNAME) != 0)
+        ReportSaveFailure(FieldToQString(g_Settings.LASTFNAME));
+    Refresh();
+}
+
+void CPlaxonDlg::OnLoad()
+{
+    const FileDialogResult chosen = RunFileDialog(ButtonSetDialog(FileDialogRequest::Open));
+    if (!chosen.accepted)
+        return;
+    QByteArray name, path;
+    if (!FitsRecords(chosen, name, path)) {
+        ShowMessageBox(this, MessageTextFor(MessageText::FileNameError).arg(chosen.path), ErrorCaption(), MsgIcon::Error);
+        return;
+    }
+    CopyText(g_Settings.LASTPROG, name.constData());
+    CopyText(g_Settings.LASTFNAME, path.constData());
+    if (SaveSettings() != 0)
+        ReportSaveFailure(QString::fromLatin1(SETTINGS_PATH));
+    LoadButtonSet(g_Settings.LASTFNAME);
+    Refresh();
+}
+
+void CPlaxonDlg::OnSaveAs()
+{
+    const FileDialogResult chosen = RunFileDialog(ButtonSetDialog(FileDialogRequest::Save));
+    if (!chosen.accepted)
+        return;
+    QByteArray name, path;
+    if (!FitsRecords(chosen, name, path)) {
+        ShowMessageBox(this, MessageTextFor(MessageText::FileNameError).arg(chosen.path), ErrorCaption(), MsgIcon::Error);
+        return;
+    }
+    CopyText(g_Settings.LASTPROG, name.constData());
+    CopyText(g_Settings.LASTFNAME, path.constData());
+    if (SaveSettings() != 0)
+        ReportSaveFailure(QString::fromLatin1(SETTINGS_PATH));
+    if (SaveButtonSet(g_Settings.LASTFNAME) != 0)
+        ReportSaveFailure(chosen.path);
+    Refresh();
+}
+
+void CPlaxonDlg::ReportSaveFailure(const QString &file)
+{
+    ShowMessageBox(this, MessageTextFor(MessageText::SaveError).arg(file), ErrorCaption(), MsgIcon::Error);
+}
+
+void CPlaxonDlg::OnCancel()
+{
+    m_links.Shutdown();
+    m_timer.stop();
+    MyCDialog::OnCancel();
+}
+
+QString CPlaxonDlg::ToolTipFor(int id) const
+{
+    if (id == IDC_LINK_ICON)
+        return StatusListText();
+    if (id >= IDC_LAUNCH_FIRST && id <= IDC_LAUNCH_LAST)
+        return LaunchButtonTooltip(id - IDC_LAUNCH_FIRST);
+    return HelpText(id);
+}
+
+bool CPlaxonDlg::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto *widget = qobject_cast<QWidget *>(watched);
+        const int id = widget ? widget->property("controlId").toInt() : 0;
+        const QString text = ToolTipFor(id);
+        if (text.isEmpty())
+            QToolTip::hideText();
+        else
+            ShowToolTip(static_cast<QHelpEvent *>(event)->globalPos(), QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), widget, QRect());
+        return true;
+    }
+    return MyCDialog::eventFilter(watched, event);
+}
+
+void CPlaxonDlg::paintEvent(QPaintEvent *event)
+{
+    if (!isMinimized()) {
+        MyCDialog::paintEvent(event);
+        return;
+    }
+    QPainter p(this);
+    const QPixmap icon = windowIcon().pixmap(32, 32);
+    p.drawPixmap((width() - icon.width() + 1) / 2, (height() - icon.height() + 1) / 2, icon);
+}

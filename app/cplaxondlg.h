@@ -1,0 +1,69 @@
+#pragma once
+
+// The launch bar: the main window with its 40 launch buttons, transport and
+// brightness controls, the button set file, the link state in the title and
+// icon, and the settings and editor buttons. It owns the user-interface side
+// of the link: it starts the connection manager, drives it from a 500 ms
+// timer and turns the operator's actions into command records.
+
+#include "connectionmanager.h"
+#include "mycdialog.h"
+
+#include <QTimer>
+
+#include <cstdint>
+
+class MyCButton;
+class QSlider;
+
+constexpr int RESTART_RESULT = 99;
+
+class CPlaxonDlg : public MyCDialog {
+    Q_OBJECT
+public:
+    explicit CPlaxonDlg(int templateId, QWidget *parent = nullptr);
+    ~CPlaxonDlg() override;
+
+    // Brightness selection of stations 1..4 (check boxes 1901..1904).
+    const unsigned char (&PcFlags() const)[STATION_COUNT] { return m_pc; }
+    int32_t Brightness() const { return m_brightness; }
+    ConnectionManager &Links() { return m_links; }
+
+    // One tick of timer 1: link state, title and icon, connect step.
+    void TimerTick();
+    // The window's controls from the model (after init and each dialog, load and save).
+    void Refresh();
+
+protected:
+    bool OnInitDialog() override;
+    QWidget *CreateControl(const DialogControl &control, QWidget *parent) override;
+    bool OnCmdMsg(int code, int id, QWidget *control) override;
+    void OnScroll(int message, int code, int position, QWidget *control) override;
+    void OnCancel() override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+    // The settings and editor dialogs; their results as the dialogs give them.
+    virtual int RunSettingsDialog();
+    virtual int RunButtonEditor();
+
+private:
+    void OnAccelerator(int command);
+    void OnSettings();
+    void OnButtonEditor();
+    void OnLoad();
+    void OnSaveAs();
+    void CutToLayout();
+    void SetIcons();
+    void ShowLinkState(int32_t state);
+    void ReportSaveFailure(const QString &file);
+    void SetControlTextOf(int id, const QString &text);
+    QString ToolTipFor(int id) const;
+
+    MyCButton *m_launch[40] = {};
+    QSlider *m_slider = nullptr;
+    QTimer m_timer;
+    ConnectionManager m_links;
+    unsigned char m_pc[STATION_COUNT] = {};
+    int32_t m_brightness = 0;
+};

@@ -1,0 +1,16 @@
+#pragma once
+
+// The program's message box texts, each in Czech and English, picked by LANG
+// when they are shown.
+
+#include <QString>
+
+enum class MessageText {
+    LoadError,     // a button set that cannot be loaded
+    SaveError,     // a file that could not be written; %1 is the file
+    FileNameError, // a chosen file whose name the records cannot hold; %1 is the file
+};
+
+QString MessageTextFor(MessageText text);
+// "Chyba" / "Error".
+QString ErrorCaption();
