@@ -1,0 +1,507 @@
+// The real main window on the offscreen platform, against loopback listeners.
+#include "buttonsetfile.h"
+#include "codepage.h"
+#include "commandrecord.h"
+#include "configmodel.h"
+#include "cplaxonapp.h"
+#include "cplaxondlg.h"
+#include "filedialogs.h"
+#include "layouttypes.h"
+#include "linktestsupport.h"
+#include "maintemplates.h"
+#include "maintooltips.h"
+#include "markerbitmaps.h"
+#include "messagebox.h"
+#include "mycbutton.h"
+#include "recordsink.h"
+#include "settingsfile.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+// A window whose settings and editor dialogs answer as a test tells them.
+class TestPanel : public CPlaxonDlg {
+public:
+    using CPlaxonDlg::CPlaxonDlg;
+    std::function<int()> settingsDialog = [] { return IDCANCEL; };
+    std::function<int()> buttonEditor = [] { return IDCANCEL; };
+
+protected:
+    int RunSettingsDialog() override { return settingsDialog(); }
+    int RunButtonEditor() override { return buttonEditor(); }
+};
+
+QByteArray Run(int32_t code, const char *name)
+{
+    return RecordBytes(code, QByteArray(name));
+}
+
+} // namespace
+
+class TestCPlaxonDlg : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void launchSendsEachStationItsProgram();
+    void nothingIsSentWhileNoLinkIsUp();
+    void transportAndBrightness();
+    void functionKeysToggleOnlyEnabledStations();
+    void titleAndIconFollowTheLinkState();
+    void layouts_data();
+    void layouts();
+    void refreshShowsTheButtonTable();
+    void tooltips();
+    void firstStartWithoutAButtonSet();
+    void loadAndSaveAs();
+    void failedSavesAreReported();
+    void restartBuildsANewWindowFromTheSavedSettings();
+
+private:
+    TestPanel *Open(int templateId = IDD_PLAXON_5X8);
+    MyCButton *Launch(int k) const { return m_panel->DlgItem<MyCButton>(IDC_LAUNCH_FIRST + k); }
+    void WaitForLinks(int32_t state);
+    void SetButton(int k, const char *name, std::initializer_list<const char *> programs, bool isInline = false);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_previousDir;
+    std::unique_ptr<TestPanel> m_panel;
+    RecordSink m_sink[4];
+    QList<MessageBoxCall> m_boxes;
+};
+
+void TestCPlaxonDlg::initTestCase()
+{
+    LoadMarkerBitmaps();
+    for (RecordSink &sink : m_sink)
+        QVERIFY(sink.Listen());
+}
+
+void TestCPlaxonDlg::init()
+{
+    m_previousDir = QDir::currentPath();
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+    ClearConfiguration();
+    // Station 1 on two ports, station 2 on one, 3 and 4 disabled.
+    ConfigureStation(0, true, "127.0.0.1", {m_sink[0].Port(), m_sink[1].Port()});
+    ConfigureStation(1, true, "127.0.0.1", {m_sink[2].Port()});
+    ConfigureStation(2, false, "127.0.0.1", {m_sink[3].Port()});
+    g_Settings.BRIGHT_ENA = 1;
+    CopyText(g_Settings.LASTFNAME, "set.PUC");
+    CopyText(g_Settings.LASTPROG, "set.PUC");
+    SetButton(0, "Intro", {"show\\intro", "show\\intro wide", "show\\intro 3"});
+    SetButton(1, "Inline", {"overlay\\clock", "", ""}, true);
+    SetButton(2, "Nothing", {"", "", "never"});
+    QCOMPARE(SaveButtonSet("set.PUC"), 0);
+    m_boxes.clear();
+    SetMessageBoxHandler([this](const MessageBoxCall &call) {
+        m_boxes.append(call);
+        return MSG_OK;
+    });
+    for (RecordSink &sink : m_sink)
+        sink.ClearReceived();
+}
+
+void TestCPlaxonDlg::cleanup()
+{
+    m_panel.reset();
+    SetMessageBoxHandler({});
+    SetFileDialogHandler({});
+    QDir::setCurrent(m_previousDir);
+    m_dir.reset();
+}
+
+void TestCPlaxonDlg::SetButton(int k, const char *name, std::initializer_list<const char *> programs, bool isInline)
+{
+    ButtonRecord &b = g_Buttons.BUTTON[k];
+    b.ENABLE = 1;
+    b.INLINE = isInline ? 1 : 0;
+    CopyText(b.NAME, name);
+    int s = 0;
+    for (const char *p : programs)
+        CopyText(b.PROGRAM[s++], p);
+}
+
+TestPanel *TestCPlaxonDlg::Open(int templateId)
+{
+    m_panel = std::make_unique<TestPanel>(templateId);
+    if (!m_panel->Create(templateId, nullptr))
+        return nullptr;
+    m_panel->show();
+    if (!QTest::qWaitForWindowExposed(m_panel.get()))
+        return nullptr;
+    return m_panel.get();
+}
+
+void TestCPlaxonDlg::WaitForLinks(int32_t state)
+{
+    // The window's own 500 ms timer moves the links.
+    QTRY_COMPARE_WITH_TIMEOUT(m_panel->Links().ShownState(), state, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(LastTickLinkState(), state, 2000);
+}
+
+void TestCPlaxonDlg::launchSendsEachStationItsProgram()
+{
+    QVERIFY(Open());
+    WaitForLinks(LINKS_FULL);
+
+    QTest::mouseClick(Launch(0), Qt::LeftButton);
+    QTRY_COMPARE(m_sink[0].Received(), Run(CMD_RUN, "show\\intro"));
+    QTRY_COMPARE(m_sink[1].Received(), Run(CMD_RUN, "show\\intro"));
+    QTRY_COMPARE(m_sink[2].Received(), Run(CMD_RUN, "show\\intro wide"));
+    for (RecordSink &sink : m_sink)
+        sink.ClearReceived();
+
+    // Inline: code 6, and station 2 with an empty entry gets nothing.
+    QTest::mouseClick(Launch(1), Qt::LeftButton);
+    QTRY_COMPARE(m_sink[1].Received(), Run(CMD_RUN_INLINE, "overlay\\clock"));
+    QCOMPARE(m_sink[0].Received(), Run(CMD_RUN_INLINE, "overlay\\clock"));
+    // A button whose only program is for the disabled station sends nothing at all.
+    QTest::mouseClick(Launch(2), Qt::LeftButton);
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_STOP), Qt::LeftButton);
+    QTRY_COMPARE(m_sink[2].Received(), RecordBytes(CMD_STOP));
+    QCOMPARE(m_sink[3].Received(), QByteArray());
+}
+
+void TestCPlaxonDlg::nothingIsSentWhileNoLinkIsUp()
+{
+    ConfigureStation(0, true, "127.0.0.1", {RefusingPort()});
+    ConfigureStation(1, false, "127.0.0.1", {m_sink[2].Port()});
+    QVERIFY(Open());
+    QTRY_VERIFY(Link(0).Error() != 0); // a connect was tried and refused
+    QCOMPARE(LastTickLinkState(), LINKS_NONE);
+    QTest::mouseClick(Launch(0), Qt::LeftButton);
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_PLAY), Qt::LeftButton);
+    QTest::keyClick(m_panel.get(), Qt::Key_F1);
+    QTest::keyClick(m_panel.get(), Qt::Key_F8); // brightness is built but reaches no link
+    QTest::qWait(200);
+    for (RecordSink &sink : m_sink)
+        QCOMPARE(sink.Received(), QByteArray());
+}
+
+void TestCPlaxonDlg::transportAndBrightness()
+{
+    QVERIFY(Open());
+    WaitForLinks(LINKS_FULL);
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_PLAY), Qt::LeftButton);
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_PAUSE), Qt::LeftButton);
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_STOP), Qt::LeftButton);
+    const QByteArray transport = RecordBytes(CMD_PLAY) + RecordBytes(CMD_PAUSE) + RecordBytes(CMD_STOP);
+    for (int i = 0; i < 3; ++i)
+        QTRY_COMPARE(m_sink[i].Received(), transport);
+    for (RecordSink &sink : m_sink)
+        sink.ClearReceived();
+
+    auto *slider = m_panel->DlgItem<QSlider>(IDC_BRIGHT_SLIDER);
+    // F5 / F6 step by 10 within 0..100 and send nothing.
+    QTest::keyClick(m_panel.get(), Qt::Key_F5);
+    QCOMPARE(m_panel->Brightness(), 0);
+    for (int i = 0; i < 10; ++i)
+        QTest::keyClick(m_panel.get(), Qt::Key_F6);
+    QCOMPARE(m_panel->Brightness(), 100);
+    QCOMPARE(slider->value(), 100);
+    QTest::keyClick(m_panel.get(), Qt::Key_F5);
+    QCOMPARE(m_panel->Brightness(), 90);
+    QTest::keyClick(slider, Qt::Key_Right); // a line step of the trackbar takes its position
+    QCOMPARE(m_panel->Brightness(), 91);
+    QTest::keyClick(m_panel.get(), Qt::Key_F6);
+    QCOMPARE(m_panel->Brightness(), 100);
+    QTest::qWait(100);
+    QCOMPARE(m_sink[0].Received(), QByteArray());
+
+    // F8 and the Set button go to the ticked stations only: here PC2.
+    QTest::keyClick(m_panel.get(), Qt::Key_F2);
+    QTest::keyClick(m_panel.get(), Qt::Key_F8);
+    QTRY_COMPARE(m_sink[2].Received(), RecordBytes(CMD_BRIGHTNESS, QByteArray("\x64\0\0\0", 4)));
+    QTest::mouseClick(m_panel->DlgItem<QCheckBox>(IDC_PC1), Qt::LeftButton); // the box ticks PC1 live
+    QCOMPARE(m_panel->PcFlags()[0], 1);
+    QTest::keyClick(m_panel.get(), Qt::Key_F5);
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_BRIGHT_SET), Qt::LeftButton);
+    const QByteArray ninety = RecordBytes(CMD_BRIGHTNESS, QByteArray("\x5A\0\0\0", 4));
+    QTRY_COMPARE(m_sink[0].Received(), ninety);
+    QTRY_COMPARE(m_sink[1].Received(), ninety);
+    QCOMPARE(m_sink[3].Received(), QByteArray());
+}
+
+void TestCPlaxonDlg::functionKeysToggleOnlyEnabledStations()
+{
+    QVERIFY(Open());
+    auto *pc2 = m_panel->DlgItem<QCheckBox>(IDC_PC1 + 1);
+    auto *pc3 = m_panel->DlgItem<QCheckBox>(IDC_PC1 + 2);
+    QTest::keyClick(m_panel.get(), Qt::Key_F1);
+    QTest::keyClick(m_panel.get(), Qt::Key_F2);
+    QTest::keyClick(m_panel.get(), Qt::Key_F3); // station 3 is disabled
+    QCOMPARE(m_panel->PcFlags()[0], 1);
+    QCOMPARE(m_panel->PcFlags()[1], 1);
+    QCOMPARE(m_panel->PcFlags()[2], 0);
+    QVERIFY(pc2->isChecked());
+    QVERIFY(!pc3->isChecked());
+    QVERIFY(!pc3->isEnabled());
+    QTest::keyClick(m_panel->DlgItem<QLineEdit>(IDC_PROGRAM_NAME), Qt::Key_F1); // from any control
+    QCOMPARE(m_panel->PcFlags()[0], 0);
+
+    // A settings change that disables station 2 clears and greys its box.
+    m_panel->settingsDialog = [] {
+        g_Settings.PC[1].ENABLE = 0;
+        return IDOK;
+    };
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_SETTINGS), Qt::LeftButton);
+    QCOMPARE(m_panel->PcFlags()[1], 0);
+    QVERIFY(!pc2->isChecked());
+    QVERIFY(!pc2->isEnabled());
+    QCOMPARE(g_Settings.PC[1].ENABLE, 0); // saved and read back
+}
+
+void TestCPlaxonDlg::titleAndIconFollowTheLinkState()
+{
+    ConfigureStation(1, true, "127.0.0.1", {RefusingPort()});
+    QVERIFY(Open());
+    QCOMPARE(m_panel->windowTitle(), QStringLiteral("Plaxon 3.1 (not connected)"));
+    QSignalSpy titles(m_panel.get(), &QWidget::windowTitleChanged);
+    WaitForLinks(LINKS_PARTIAL);
+    QCOMPARE(m_panel->windowTitle(), QStringLiteral("Plaxon 3.1 (partially connected)"));
+    QCOMPARE(m_panel->DlgItem<QLabel>(IDC_LINK_ICON)->property("iconId").toInt(), IDI_LINKS_DOWN);
+    QTest::qWait(1200); // more ticks in the same state change nothing
+    QCOMPARE(titles.size(), 1);
+
+    m_panel->settingsDialog = [this] {
+        ConfigureStation(1, true, "127.0.0.1", {m_sink[2].Port()});
+        return IDOK;
+    };
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_SETTINGS), Qt::LeftButton);
+    WaitForLinks(LINKS_FULL);
+    QCOMPARE(m_panel->windowTitle(), QStringLiteral("Plaxon 3.1 (full connected)"));
+    QCOMPARE(m_panel->DlgItem<QLabel>(IDC_LINK_ICON)->property("iconId").toInt(), IDI_LINKS_FULL);
+}
+
+void TestCPlaxonDlg::layouts_data()
+{
+    QTest::addColumn<int>("dialog");
+    QTest::addColumn<int>("templateId");
+    QTest::addColumn<int>("cut");
+    const int rows[][3] = {
+        {0, 101, 0}, {1, 102, 0}, {2, 101, 1031}, {3, 102, 1031}, {4, 101, 1021}, {5, 102, 1021},
+        {6, 101, 1016}, {7, 101, 1011}, {8, 102, 1011}, {9, 162, 0}, {10, 162, 1031}, {11, 162, 1021},
+        {12, 162, 1016}, {13, 162, 1011}, {14, 162, 0}, {200, 162, 0},
+    };
+    for (const auto &r : rows)
+        QTest::addRow("DIALOG %d", r[0]) << r[0] << r[1] << r[2];
+}
+
+void TestCPlaxonDlg::layouts()
+{
+    QFETCH(int, dialog);
+    QFETCH(int, templateId);
+    QFETCH(int, cut);
+    // Values outside 0..13 keep the previous pass's template.
+    QCOMPARE(TemplateForLayout(dialog, IDD_PLAXON_WIDE), templateId);
+    g_Settings.DIALOG = uint8_t(dialog);
+    QVERIFY(Open(templateId));
+    for (int k = 0; k < BUTTON_COUNT; ++k)
+        QVERIFY(Launch(k) != nullptr);
+    const int full = m_panel->GetDlgItem(IDC_LAUNCH_LAST)->geometry().bottom();
+    if (cut) {
+        QCOMPARE(m_panel->height(), m_panel->GetDlgItem(cut)->y());
+        QVERIFY(m_panel->GetDlgItem(cut - 1)->geometry().bottom() < m_panel->height());
+    } else {
+        QVERIFY(m_panel->height() > full);
+    }
+    // Row-major: button 2 is right of button 1, in the first row.
+    QCOMPARE(Launch(1)->y(), Launch(0)->y());
+    QVERIFY(Launch(1)->x() > Launch(0)->x());
+}
+
+void TestCPlaxonDlg::refreshShowsTheButtonTable()
+{
+    g_Buttons.BUTTON[3].ENABLE = 0;
+    CopyText(g_Buttons.BUTTON[3].NAME, "hidden name");
+    SetButton(4, "Q & A", {"a", "", ""});
+    g_Buttons.BUTTON[4].COLOR = 255;
+    QCOMPARE(SaveButtonSet("set.PUC"), 0);
+    ConfigureStation(1, false, "127.0.0.1", {m_sink[2].Port()});
+    QVERIFY(Open());
+    QVERIFY(!Launch(3)->isVisible());
+    QCOMPARE(Launch(3)->text(), QString());
+    QVERIFY(Launch(4)->isVisible());
+    QCOMPARE(Launch(4)->Color(), 255u);
+    QCOMPARE(Launch(1)->Flags(), MyCButton::INLINE_BIT); // only station 1 enabled: no markers
+    QCOMPARE(m_panel->DlgItem<QLineEdit>(IDC_PROGRAM_NAME)->text(), QStringLiteral("set.PUC"));
+
+    m_panel->settingsDialog = [] {
+        g_Settings.PC[2].ENABLE = 1; // station 3 on: markers for every station with a program
+        g_Settings.BRIGHT_ENA = 0;
+        return IDOK;
+    };
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_SETTINGS), Qt::LeftButton);
+    QCOMPARE(Launch(0)->Flags(), 0x01u | 0x04u);
+    QCOMPARE(Launch(2)->Flags(), 0x04u);
+    QCOMPARE(Launch(1)->Flags(), 0x01u | MyCButton::INLINE_BIT);
+    for (int id : {IDC_BRIGHT_GROUP, IDC_PC1, IDC_PC4, IDC_BRIGHT_ICON, IDC_BRIGHT_SLIDER, IDC_BRIGHT_SET})
+        QVERIFY(!m_panel->GetDlgItem(id)->isVisible());
+    QVERIFY(m_panel->GetDlgItem(IDC_SETTINGS)->isVisible());
+
+    // The caption is shown as typed: its '&' makes no key combination that launches.
+    QVERIFY(Launch(4)->shortcut().isEmpty());
+    QCOMPARE(Launch(4)->grab().toImage().pixelColor(8, 8), QColor(255, 0, 0));
+}
+
+void TestCPlaxonDlg::tooltips()
+{
+    const uint16_t refusing = RefusingPort();
+    ConfigureStation(2, true, "127.0.0.1", {refusing});
+    QVERIFY(Open());
+    QTRY_COMPARE(Link(8).State(), LINK_CREATED);
+    WaitForLinks(LINKS_PARTIAL);
+    const QString status = StatusListText();
+    const QString expected = QStringLiteral("127.0.0.1:%1  * OK connected *\r\n127.0.0.1:%2  * OK connected *\r\n"
+                                            "127.0.0.1:%3  * OK connected *\r\n127.0.0.1:%4  Err: 10061  ")
+                                 .arg(m_sink[0].Port()).arg(m_sink[1].Port()).arg(m_sink[2].Port()).arg(refusing);
+    QVERIFY2(status.startsWith(expected), qPrintable(status));
+    QVERIFY(status.contains(QStringLiteral("refused")));
+
+    QCOMPARE(LaunchButtonTooltip(0), QStringLiteral("PC1:  show\\intro\r\nPC2:  show\\intro wide\r\nPC3:  show\\intro 3"));
+    g_Settings.PC[2].ENABLE = 0;
+    QCOMPARE(LaunchButtonTooltip(1), QStringLiteral("PC1:  overlay\\clock\r\nPC2:  "));
+    g_Settings.LANG = 1;
+    QCOMPARE(HelpText(1903), QStringLiteral("F3 - enable PC3 bright control"));
+    g_Settings.LANG = 0;
+    QCOMPARE(HelpText(1903), QStringLiteral("F3 - povolit u PC3 aktualizaci jasu"));
+    QCOMPARE(HelpText(2206), QString::fromUtf8("F8 - nastavit vybraný jas"));
+    QCOMPARE(HelpText(2203), QString());
+    g_Settings.LANG = 5;
+    QCOMPARE(HelpText(1901), QString());
+}
+
+void TestCPlaxonDlg::firstStartWithoutAButtonSet()
+{
+    g_Settings.LASTFNAME[0] = '\0';
+    QVERIFY(Open());
+    QCOMPARE(m_boxes.size(), 1);
+    QCOMPARE(m_boxes[0].caption, QString::fromUtf8("Chyba"));
+    // The buttons were in memory, but the window shows none: the table is as
+    // the failed load left it, and this window refreshed from it.
+    QCOMPARE(m_boxes[0].owner, nullptr);
+}
+
+void TestCPlaxonDlg::loadAndSaveAs()
+{
+    QVERIFY(Open());
+    QList<FileDialogRequest> requests;
+    QString answer = m_dir->filePath("other.PUC");
+    SetFileDialogHandler([&](const FileDialogRequest &r) {
+        requests.append(r);
+        return FileDialogResult{true, QFileInfo(answer).fileName(), answer};
+    });
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_SAVE_AS), Qt::LeftButton);
+    QCOMPARE(requests.size(), 1);
+    QCOMPARE(requests[0].kind, FileDialogRequest::Save);
+    QCOMPARE(requests[0].filter, QStringLiteral("Plaxon User Config Files (*.PUC)"));
+    QCOMPARE(requests[0].startFolder, QStringLiteral("PLAXONDATA"));
+    QCOMPARE(requests[0].defaultSuffix, QStringLiteral("puc"));
+    QVERIFY(QFile::exists(answer));
+    QCOMPARE(QByteArray(g_Settings.LASTPROG), QByteArray("other.PUC"));
+    QCOMPARE(m_panel->DlgItem<QLineEdit>(IDC_PROGRAM_NAME)->text(), QStringLiteral("other.PUC"));
+    LoadSettings(); // recorded in the settings file at once
+    QCOMPARE(QByteArray(g_Settings.LASTFNAME), QStringToAnsi(answer));
+
+    g_Buttons.BUTTON[0].ENABLE = 0;
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_LOAD), Qt::LeftButton);
+    QCOMPARE(requests.last().kind, FileDialogRequest::Open);
+    QCOMPARE(requests.last().defaultSuffix, QString());
+    QCOMPARE(g_Buttons.BUTTON[0].ENABLE, 1);
+    QVERIFY(Launch(0)->isVisible());
+
+    // A name the records cannot hold is refused; nothing changes.
+    answer = m_dir->filePath(QString(300, QLatin1Char('n')) + QStringLiteral(".PUC"));
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_LOAD), Qt::LeftButton);
+    answer = m_dir->filePath(QString::fromUtf8("日本.PUC"));
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_SAVE_AS), Qt::LeftButton);
+    QCOMPARE(m_boxes.size(), 2);
+    QVERIFY(m_boxes[1].text.contains(QString::fromUtf8("日本.PUC")));
+    QCOMPARE(QByteArray(g_Settings.LASTPROG), QByteArray("other.PUC"));
+    QVERIFY(!QFile::exists(answer));
+
+    // Cancel changes nothing.
+    SetFileDialogHandler([](const FileDialogRequest &) { return FileDialogResult{}; });
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_LOAD), Qt::LeftButton);
+    QCOMPARE(QByteArray(g_Settings.LASTPROG), QByteArray("other.PUC"));
+}
+
+void TestCPlaxonDlg::failedSavesAreReported()
+{
+    QVERIFY(Open());
+    // The button set's folder vanishes: the editor's save fails and says so.
+    CopyText(g_Settings.LASTFNAME, "gone/set.PUC");
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_EDITOR), Qt::LeftButton);
+    QCOMPARE(m_boxes.size(), 1);
+    QVERIFY(m_boxes[0].text.contains(QStringLiteral("gone/set.PUC")));
+    // No button set file at all: nothing is saved and nothing reported.
+    g_Settings.LASTFNAME[0] = '\0';
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_EDITOR), Qt::LeftButton);
+    QCOMPARE(m_boxes.size(), 1);
+
+    // The settings file cannot be written: the entered values stay in memory.
+    QVERIFY(QDir("PLAXONDATA").removeRecursively());
+    QFile blocker("PLAXONDATA");
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    m_panel->settingsDialog = [] {
+        CopyText(g_Settings.PC[3].ADDRESS, "10.1.2.3");
+        CopyText(g_Settings.PC[3].SOCKET, "0,900");
+        g_Settings.PC[0].ENABLE = 0;
+        return IDOK;
+    };
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_SETTINGS), Qt::LeftButton);
+    QCOMPARE(m_boxes.size(), 2);
+    QVERIFY(m_boxes[1].text.contains(QStringLiteral("PLAXONDATA/PlaxonCfg.xml")));
+    QCOMPARE(QByteArray(g_Settings.PC[3].ADDRESS), QByteArray("10.1.2.3"));
+    QCOMPARE(g_Settings.PC[3].PORT[0], 700u);
+    QCOMPARE(g_Settings.PC[3].PORT[1], 900u);
+    QCOMPARE(g_Settings.PC[0].ENABLE, 1);
+}
+
+void TestCPlaxonDlg::restartBuildsANewWindowFromTheSavedSettings()
+{
+    QCOMPARE(SaveSettings(), 0);
+    CPlaxonApp app;
+    QList<int> templates;
+    int windows = 0;
+    app.makeWindow = [](int templateId) { return new TestPanel(templateId); };
+    app.onWindow = [&](CPlaxonDlg &window) {
+        auto &panel = static_cast<TestPanel &>(window);
+        templates.append(app.CurrentTemplate());
+        const int pass = windows++;
+        panel.settingsDialog = [] {
+            g_Settings.DIALOG = 1; // a new layout asks for a new window
+            return RESTART_RESULT;
+        };
+        QTimer::singleShot(0, &panel, [&panel, pass] {
+            if (pass == 0)
+                QTest::mouseClick(panel.DlgItem<QPushButton>(IDC_SETTINGS), Qt::LeftButton);
+            else
+                QTest::keyClick(&panel, Qt::Key_Escape); // any other end ends the program
+        });
+    };
+    QVERIFY(!app.InitInstance());
+    QCOMPARE(windows, 2);
+    QCOMPARE(templates, QList<int>({IDD_PLAXON_5X8, IDD_PLAXON_10X4}));
+    QCOMPARE(g_Settings.DIALOG, 1);
+    QCOMPARE(Resolver::LiveThreads(), 0);
+}
+
+QTEST_MAIN(TestCPlaxonDlg)
+#include "tst_cplaxondlg.moc"
