@@ -316,40 +316,37 @@ void CPlaxonDlg::OnButtonEditor()
     Refresh();
 }
 
-void CPlaxonDlg::OnLoad()
+bool CPlaxonDlg::ChooseButtonSetFile(int kind)
 {
-    const FileDialogResult chosen = RunFileDialog(ButtonSetDialog(FileDialogRequest::Open));
+    const FileDialogResult chosen = RunFileDialog(ButtonSetDialog(FileDialogRequest::Kind(kind)));
     if (!chosen.accepted)
-        return;
+        return false;
     QByteArray name, path;
     if (!FitsRecords(chosen, name, path)) {
         ShowMessageBox(this, MessageTextFor(MessageText::FileNameError).arg(chosen.path), ErrorCaption(), MsgIcon::Error);
-        return;
+        return false;
     }
     CopyText(g_Settings.LASTPROG, name.constData());
     CopyText(g_Settings.LASTFNAME, path.constData());
     if (SaveSettings() != 0)
         ReportSaveFailure(QString::fromLatin1(SETTINGS_PATH));
+    return true;
+}
+
+void CPlaxonDlg::OnLoad()
+{
+    if (!ChooseButtonSetFile(FileDialogRequest::Open))
+        return;
     LoadButtonSet(g_Settings.LASTFNAME);
     Refresh();
 }
 
 void CPlaxonDlg::OnSaveAs()
 {
-    const FileDialogResult chosen = RunFileDialog(ButtonSetDialog(FileDialogRequest::Save));
-    if (!chosen.accepted)
+    if (!ChooseButtonSetFile(FileDialogRequest::Save))
         return;
-    QByteArray name, path;
-    if (!FitsRecords(chosen, name, path)) {
-        ShowMessageBox(this, MessageTextFor(MessageText::FileNameError).arg(chosen.path), ErrorCaption(), MsgIcon::Error);
-        return;
-    }
-    CopyText(g_Settings.LASTPROG, name.constData());
-    CopyText(g_Settings.LASTFNAME, path.constData());
-    if (SaveSettings() != 0)
-        ReportSaveFailure(QString::fromLatin1(SETTINGS_PATH));
     if (SaveButtonSet(g_Settings.LASTFNAME) != 0)
-        ReportSaveFailure(chosen.path);
+        ReportSaveFailure(FieldToQString(g_Settings.LASTFNAME));
     Refresh();
 }
 

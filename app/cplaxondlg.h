@@ -53,6 +53,9 @@ private:
     void OnButtonEditor();
     void OnLoad();
     void OnSaveAs();
+    // The file dialog of Load (Open) or Save As (Save); on a usable choice the
+    // file is recorded in LASTPROG / LASTFNAME and the settings are saved.
+    bool ChooseButtonSetFile(int kind);
     void CutToLayout();
     void SetIcons();
     void ShowLinkState(int32_t state);

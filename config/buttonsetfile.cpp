@@ -122,10 +122,5 @@ void LoadButtonSet(const char *path)
 int SaveButtonSet(const char *path)
 {
     QDir().mkdir(QString::fromLatin1(DATA_DIR));
-    XmlFile file;
-    if (const int rc = file.Create(path, 1))
-        return rc;
-    const int written = file.WriteDocument(g_buttonSetDocument);
-    const int closed = file.Close();
-    return (written || closed) ? 1 : 0;
+    return XmlFile::SaveDocument(path, g_buttonSetDocument);
 }

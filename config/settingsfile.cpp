@@ -103,10 +103,5 @@ void LoadSettings()
 int SaveSettings()
 {
     QDir().mkdir(QString::fromLatin1(DATA_DIR));
-    XmlFile file;
-    if (const int rc = file.Create(SETTINGS_PATH, 1))
-        return rc;
-    const int written = file.WriteDocument(g_settingsDocument);
-    const int closed = file.Close();
-    return (written || closed) ? 1 : 0;
+    return XmlFile::SaveDocument(SETTINGS_PATH, g_settingsDocument);
 }

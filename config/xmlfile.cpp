@@ -327,6 +327,16 @@ int XmlFile::Close()
     return result;
 }
 
+int XmlFile::SaveDocument(const char *path, const XmlRoot *roots)
+{
+    XmlFile file;
+    if (const int rc = file.Create(path, 1))
+        return rc;
+    const int written = file.WriteDocument(roots);
+    const int closed = file.Close();
+    return (written || closed) ? 1 : 0;
+}
+
 void XmlFile::WritePiece(const char *data, qsizetype len)
 {
     if (!m_out || len <= 0)

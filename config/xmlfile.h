@@ -96,6 +96,9 @@ public:
     // file is replaced only by a complete one. 0 when everything was written.
     int Close();
 
+    // Create (UTF-8), WriteDocument and Close in one: 0 when the whole file was written.
+    static int SaveDocument(const char *path, const XmlRoot *roots);
+
 private:
     int ReadLine();
     void WritePiece(const char *data, qsizetype len);
