@@ -1,0 +1,490 @@
+#include "opendlg.h"
+
+#include "foldertable.h"
+#include "programlist.h"
+
+#include "codepage.h"
+#include "configmodel.h"
+#include "controlmessages.h"
+#include "dialogtemplates_dialogs.h"
+#include "listctrlex.h"
+#include "messagebox.h"
+#include "resourceicons.h"
+#include "trash.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <cstring>
+
+namespace {
+
+constexpr int IDC_FOLDERS_LABEL = 2020;
+constexpr int IDC_TREE = 1228;
+constexpr int IDC_SEARCH_LABEL = 2230;
+constexpr int IDC_SEARCH_TEXT = 2231;
+constexpr int IDC_SEARCH = 2236;
+constexpr int IDC_END_SEARCH = 2100;
+constexpr int IDC_LIST = 1019;
+constexpr int IDC_DELETE = 2232;
+
+// A program name must fit a button's PROGRAM field with its terminator.
+constexpr qsizetype kProgramCapacity = sizeof(ButtonRecord{}.PROGRAM[0]);
+
+struct Texts {
+    const char *title;
+    const char *folders;
+    const char *open;
+    const char *cancel;
+    const char *search;
+    const char *remove;
+    const char *columnName;
+    const char *columnDate;
+    const char *columnDescription;
+    const char *deleteQuestion;
+    const char *deleteCaption;
+    const char *outsideRoot;
+    const char *tooLong;
+    const char *notStorable;
+};
+
+const Texts kTexts[2] = {
+    {"Otevřít program", "Adresáře", "Otevřít", "Zpět", "Hledat", "Smazat", "Název programu", "Datum", "Popis",
+     "Vymazat program \"%s\" ?\r\n\r\n(přesunout do koše)", "Smazat program",
+     "Program \"%s\" neleží v adresáři programů, proto jej nelze smazat.",
+     "Název programu \"%s\" je příliš dlouhý: tlačítko pojme nejvýše 79 znaků.",
+     "Název programu \"%s\" obsahuje znaky, které nelze uložit."},
+    {"Open program", "Directory", "Open", "Cancel", "Search", "Delete", "Program name", "Date", "Description",
+     "Delete program \"%s\" ?\r\n\r\n(move to Recycle Bin)", "Delete program",
+     "The program \"%s\" does not lie inside the programs directory, so it cannot be deleted.",
+     "The program name \"%s\" is too long: a button holds at most 79 characters.",
+     "The program name \"%s\" contains characters that cannot be stored."},
+};
+
+const Texts &T()
+{
+    return kTexts[LangIndex()];
+}
+
+QString Text(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+// The text with the program in place of its "%s".
+QString WithProgram(const char *utf8, const QString &program)
+{
+    QString text = Text(utf8);
+    const qsizetype at = text.indexOf(QStringLiteral("%s"));
+    if (at >= 0)
+        text.replace(at, 2, program);
+    return text;
+}
+
+bool EntryExists(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+bool StartsWithAZ(const QString &text, const QString &prefix)
+{
+    return ProgramList::UpperAZ(text).startsWith(ProgramList::UpperAZ(prefix));
+}
+
+QStringList SubdirectoryNames(const QString &path)
+{
+    return QDir(path).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+}
+
+} // namespace
+
+OpenDlg::OpenDlg(QWidget *parent) : MyCDialog(IDD_OPEN, parent)
+{
+    RegisterDialogsTemplates();
+}
+
+OpenDlg::~OpenDlg()
+{
+    TheFolderTable().ForgetItems();
+}
+
+QWidget *OpenDlg::CreateControl(const DialogControl &control, QWidget *parent)
+{
+    if (control.id != IDC_LIST)
+        return nullptr;
+    auto *list = new ListCtrlEx(parent);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    return list;
+}
+
+bool OpenDlg::OnInitDialog()
+{
+    MyCDialog::OnInitDialog();
+    const Texts &t = T();
+    setWindowTitle(Text(t.title));
+    SetControlText(GetDlgItem(IDC_FOLDERS_LABEL), Text(t.folders));
+    SetControlText(GetDlgItem(IDC_SEARCH_LABEL), Text(t.search));
+    SetControlText(GetDlgItem(IDOK), Text(t.open));
+    SetControlText(GetDlgItem(IDCANCEL), Text(t.cancel));
+    SetControlText(GetDlgItem(IDC_DELETE), Text(t.remove));
+
+    if (auto *search = DlgItem<QPushButton>(IDC_SEARCH)) {
+        search->setIcon(ResourceIcon(161));
+        search->setIconSize(QSize(24, 24));
+    }
+    if (auto *end = DlgItem<QPushButton>(IDC_END_SEARCH)) {
+        end->setIcon(ResourceIcon(155));
+        end->setIconSize(QSize(16, 16));
+    }
+
+    m_list = DlgItem<ListCtrlEx>(IDC_LIST);
+    m_tree = DlgItem<QTreeWidget>(IDC_TREE);
+    if (!m_list || !m_tree)
+        return true;
+    m_list->SetImageList({ResourceIcon(159), ResourceIcon(154)});
+    m_list->SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    m_list->InsertColumn(0, Text(t.columnName), LVCFMT_LEFT, 150);
+    m_list->InsertColumn(1, Text(t.columnDate), LVCFMT_LEFT, 100);
+    m_list->InsertColumn(2, Text(t.columnDescription), LVCFMT_LEFT, 370);
+    m_list->SetCallbacks(this, 0, &OpenDlg::Display, nullptr);
+    connect(m_list->horizontalHeader(), &QHeaderView::sectionClicked, this, &OpenDlg::Sort);
+    connect(m_list, &QAbstractItemView::doubleClicked, this, &OpenDlg::Open);
+    // Every change of the tree's selection, the program's own included.
+    connect(m_tree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *current) {
+        if (current)
+            ListFolder();
+    });
+
+    m_currentPath = FsPath(QString());
+    m_currentRelative.clear();
+    FillTree();
+    Sort(1);
+    SelectRow(0);
+
+    BindText(IDC_SEARCH_TEXT, m_searchText, int(sizeof m_searchText));
+    UpdateControls();
+    return true;
+}
+
+QString OpenDlg::FsPath(const QString &relative) const
+{
+    if (relative.isEmpty())
+        return m_root;
+    return m_root + QLatin1Char('/') + QString(relative).replace(QLatin1Char('\\'), QLatin1Char('/'));
+}
+
+void OpenDlg::FillTree()
+{
+    FolderTable &folders = TheFolderTable();
+    folders.Clear();
+    m_tree->clear();
+    auto *root = new QTreeWidgetItem(m_tree, QStringList{QStringLiteral("programs")});
+    root->setData(0, Qt::UserRole, folders.Add(QString(), root));
+    // Real directories already in the tree: a link back into it is no folder.
+    QSet<QString> seen;
+    if (const QString canonical = QFileInfo(m_root).canonicalFilePath(); !canonical.isEmpty())
+        seen.insert(canonical);
+    Walk(QString(), root, seen);
+    root->setExpanded(true);
+    m_tree->setCurrentItem(root);
+    m_tree->scrollToItem(root);
+}
+
+void OpenDlg::Walk(const QString &relative, QTreeWidgetItem *parent, QSet<QString> &seen)
+{
+    FolderTable &folders = TheFolderTable();
+    const QString path = FsPath(relative);
+    for (const QString &name : SubdirectoryNames(path)) {
+        if (name.startsWith(QLatin1Char('.')) || name.contains(QLatin1Char('\\')))
+            continue;
+        const QString directory = path + QLatin1Char('/') + name;
+        if (EntryExists(directory + QStringLiteral("/program.prg")))
+            continue; // a program, not a folder
+        const QString canonical = QFileInfo(directory).canonicalFilePath();
+        if (canonical.isEmpty() || seen.contains(canonical))
+            continue;
+        seen.insert(canonical);
+        const QString childRelative = relative.isEmpty() ? name : relative + QLatin1Char('\\') + name;
+        auto *item = new QTreeWidgetItem(parent, QStringList{name});
+        item->setData(0, Qt::UserRole, folders.Add(childRelative, item));
+        Walk(childRelative, item, seen);
+        item->setExpanded(true);
+    }
+}
+
+void OpenDlg::ListFolder()
+{
+    if (!m_tree || !m_list)
+        return;
+    const QTreeWidgetItem *item = m_tree->currentItem();
+    if (!item)
+        return;
+    const FolderTable &folders = TheFolderTable();
+    const int index = item->data(0, Qt::UserRole).toInt();
+    if (index < 0 || index >= folders.Count())
+        return;
+    m_currentRelative = folders.At(index).path;
+    m_currentPath = FsPath(m_currentRelative);
+    ProgramList &programs = TheProgramList();
+    programs.Clear();
+    programs.Scan(m_currentPath, -1, QString());
+    programs.Sort(m_sortKey);
+    m_list->SetItemCountKeepScroll(programs.Count());
+}
+
+void OpenDlg::Search()
+{
+    const QString text = FieldToQString(m_searchText);
+    if (text.isEmpty() || !m_tree || !m_list)
+        return;
+    const FolderTable &folders = TheFolderTable();
+    if (m_currentRelative.isEmpty() && folders.Count() > 0 && folders.At(0).item)
+        m_tree->setCurrentItem(folders.At(0).item);
+    m_currentPath = FsPath(QString());
+    m_currentRelative.clear();
+    m_tree->setEnabled(false);
+    ShowControl(IDC_END_SEARCH, true);
+    m_searchMode = 1;
+
+    ProgramList &programs = TheProgramList();
+    programs.Clear();
+    const QString upper = ProgramList::UpperAZ(text);
+    for (int i = 0; i < folders.Count(); ++i)
+        programs.Scan(FsPath(folders.At(i).path), i, upper);
+    programs.Sort(m_sortKey);
+    m_list->SetItemCount(programs.Count());
+    SelectRow(0);
+}
+
+void OpenDlg::EndSearch()
+{
+    if (m_tree)
+        m_tree->setEnabled(true);
+    ShowControl(IDC_END_SEARCH, false);
+    ListFolder();
+    m_searchMode = 0;
+}
+
+void OpenDlg::Sort(int column)
+{
+    if (!m_list)
+        return;
+    int mark = 0;
+    if (column == 0) {
+        m_sortKey = ProgramList::SORT_BY_NAME;
+        mark = 0;
+    } else if (column == 1) {
+        m_sortKey = ProgramList::SORT_BY_DATE;
+        mark = 1;
+    } else {
+        return;
+    }
+    for (int c = 0; c < m_list->GetColumnCount(); ++c)
+        m_list->SetSortImage(c, -1);
+    m_list->SetSortImage(mark, 0);
+    ListFolder();
+    SelectRow(0);
+}
+
+void OpenDlg::FindAsYouType()
+{
+    if (!m_list || !m_tree)
+        return;
+    if (m_sortKey == ProgramList::SORT_BY_DATE)
+        Sort(0);
+    QString text = FieldToQString(m_searchText);
+    if (!text.isEmpty() && text.endsWith(QLatin1Char('\\'))) {
+        QString candidate = m_currentRelative.isEmpty() ? text : m_currentRelative + QLatin1Char('\\') + text;
+        candidate.chop(1);
+        const FolderTable &folders = TheFolderTable();
+        for (int i = 0; i < folders.Count(); ++i) {
+            if (!StartsWithAZ(folders.At(i).path, candidate))
+                continue;
+            if (folders.At(i).item)
+                m_tree->setCurrentItem(folders.At(i).item);
+            ListFolder();
+            std::memset(m_searchText, 0, sizeof m_searchText);
+            // The field is the one being edited: the binding leaves it alone.
+            SetControlText(GetDlgItem(IDC_SEARCH_TEXT), QString());
+            text.clear();
+            break;
+        }
+    }
+    const ProgramList &programs = TheProgramList();
+    int row = -1;
+    for (int i = 0; i < programs.Count(); ++i) {
+        if (programs.Collator().compare(QStringView(RowName(i)).left(text.size()), text) >= 0) {
+            row = i;
+            break;
+        }
+    }
+    if (row < 0)
+        row = programs.Count() - 1;
+    SelectRow(row);
+}
+
+void OpenDlg::SelectRow(int row)
+{
+    if (!m_list)
+        return;
+    m_list->ClearSelection();
+    if (row < 0 || row >= m_list->GetItemCount())
+        return;
+    m_list->SetItemState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    m_list->EnsureVisible(row);
+}
+
+QString OpenDlg::RowName(int row) const
+{
+    const ProgramList &programs = TheProgramList();
+    const FolderTable &folders = TheFolderTable();
+    const QString name = programs.NameOf(row);
+    const int folder = programs.At(row).folder;
+    if (folder < 0 || folder >= folders.Count() || folders.At(folder).path.isEmpty())
+        return name;
+    return folders.At(folder).path + QLatin1Char('\\') + name;
+}
+
+QString OpenDlg::SelectedProgram() const
+{
+    if (!m_list)
+        return QString();
+    const int row = m_list->GetNextItem(-1, LVNI_SELECTED);
+    if (row < 0 || row >= TheProgramList().Count())
+        return QString();
+    const QString name = RowName(row);
+    return m_currentRelative.isEmpty() ? name : m_currentRelative + QLatin1Char('\\') + name;
+}
+
+bool OpenDlg::Storable(const QString &program)
+{
+    const char *refusal = nullptr;
+    if (!SurvivesAnsi(program))
+        refusal = T().notStorable;
+    else if (QStringToAnsi(program).size() >= kProgramCapacity)
+        refusal = T().tooLong;
+    if (!refusal)
+        return true;
+    ShowMessageBox(this, WithProgram(refusal, program), Text(T().title), MsgIcon::Warning);
+    return false;
+}
+
+void OpenDlg::Open()
+{
+    m_chosen = SelectedProgram();
+    if (m_chosen.isEmpty())
+        return;
+    // A name the button could not hold is refused here, where another
+    // program can still be chosen.
+    if (!Storable(m_chosen)) {
+        m_chosen.clear();
+        return;
+    }
+    done(1);
+}
+
+void OpenDlg::OnOK()
+{
+    Open();
+}
+
+void OpenDlg::OnCancel()
+{
+    m_chosen.clear();
+    done(0);
+}
+
+QString OpenDlg::ResolveInsideRoot(const QString &program) const
+{
+    QString root = QFileInfo(m_root).canonicalFilePath();
+    if (root.isEmpty())
+        return QString();
+    for (const QString &part : program.split(QLatin1Char('\\')))
+        if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String(".."))
+            return QString();
+    const QFileInfo target(FsPath(program));
+    if (!target.exists() && !target.isSymLink())
+        return QString();
+    // The folders above the program are resolved; the program directory
+    // itself is taken as it is, so a link is moved and never followed.
+    const QString parent = QFileInfo(target.path()).canonicalFilePath();
+    if (!root.endsWith(QLatin1Char('/')))
+        root += QLatin1Char('/');
+    if (parent.isEmpty() || !(parent + QLatin1Char('/')).startsWith(root))
+        return QString();
+    return parent + QLatin1Char('/') + target.fileName();
+}
+
+void OpenDlg::Delete()
+{
+    const QString program = SelectedProgram();
+    if (program.isEmpty())
+        return;
+    const Texts &t = T();
+    if (ShowMessageBox(this, WithProgram(t.deleteQuestion, program), Text(t.deleteCaption), MsgIcon::Warning,
+                       MsgButtons::YesNo, MSG_NO)
+        != MSG_YES)
+        return;
+    const QString target = ResolveInsideRoot(program);
+    if (target.isEmpty()) {
+        ShowMessageBox(this, WithProgram(t.outsideRoot, program), Text(t.deleteCaption), MsgIcon::Warning);
+        return;
+    }
+    if (MoveToTrash(target))
+        ListFolder();
+}
+
+bool OpenDlg::OnCmdMsg(int code, int id, QWidget *control)
+{
+    if (code == BN_CLICKED) {
+        switch (id) {
+        case IDC_SEARCH: Search(); return true;
+        case IDC_END_SEARCH: EndSearch(); return true;
+        case IDC_DELETE: Delete(); return true;
+        default: break;
+        }
+    }
+    return MyCDialog::OnCmdMsg(code, id, control);
+}
+
+void OpenDlg::OnChange(int id)
+{
+    if (id == IDC_SEARCH_TEXT && !m_searchMode)
+        FindAsYouType();
+}
+
+void OpenDlg::Display(void *context, ListDispInfo *info)
+{
+    const auto *self = static_cast<const OpenDlg *>(context);
+    const ProgramList &programs = TheProgramList();
+    if (!self || !info || !(info->mask & LVIF_TEXT) || !info->text || info->textMax <= 0 || info->item < 0
+        || info->item >= programs.Count())
+        return;
+    QString text;
+    switch (info->subItem) {
+    case 0:
+        text = self->RowName(info->item);
+        break;
+    case 1: {
+        const ProgramDate &d = programs.At(info->item).date;
+        text = QString::asprintf("%02u.%02u.%04u %02u:%02u", unsigned(d.wDay), unsigned(d.wMonth), unsigned(d.wYear),
+                                 unsigned(d.wHour), unsigned(d.wMinute));
+        break;
+    }
+    case 2:
+        text = programs.DescriptionOf(info->item);
+        break;
+    default:
+        return;
+    }
+    qsizetype n = std::min<qsizetype>(text.size(), info->textMax - 1);
+    if (n > 0 && n < text.size() && text[n - 1].isHighSurrogate())
+        --n;
+    std::memcpy(info->text, text.utf16(), size_t(n) * sizeof(char16_t));
+    info->text[n] = u'\0';
+}
