@@ -55,6 +55,7 @@ inline void MakeProgram(const QString &root, const QString &relative, const QByt
     QFile prg(dir + QStringLiteral("/program.prg"));
     QVERIFY(prg.open(QIODevice::WriteOnly));
     prg.write("prg");
+    QVERIFY(prg.flush());
     if (written.isValid())
         QVERIFY(prg.setFileTime(written, QFileDevice::FileModificationTime));
     prg.close();

@@ -1,0 +1,611 @@
+#include "dialogtestsupport.h"
+#include "opendlg.h"
+
+#include "configmodel.h"
+#include "foldertable.h"
+#include "listctrlex.h"
+#include "programlist.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+
+#include <ctime>
+
+namespace {
+
+constexpr int kTree = 1228;
+constexpr int kSearchText = 2231;
+constexpr int kSearch = 2236;
+constexpr int kEndSearch = 2100;
+constexpr int kList = 1019;
+constexpr int kDelete = 2232;
+
+QString Shape(const QTreeWidgetItem *item)
+{
+    QStringList children;
+    for (int i = 0; i < item->childCount(); ++i)
+        children << Shape(item->child(i));
+    return item->text(0) + (children.isEmpty() ? QString() : QLatin1Char('(') + children.join(QLatin1Char(',')) + QLatin1Char(')'));
+}
+
+QString TreeShape(const OpenDlg &dlg)
+{
+    const auto *tree = dlg.DlgItem<QTreeWidget>(kTree);
+    QStringList top;
+    for (int i = 0; tree && i < tree->topLevelItemCount(); ++i)
+        top << Shape(tree->topLevelItem(i));
+    return top.join(QLatin1Char(';'));
+}
+
+QStringList Column(const OpenDlg &dlg, int column = 0)
+{
+    const auto *list = dlg.DlgItem<ListCtrlEx>(kList);
+    QStringList out;
+    for (int row = 0; list && row < list->GetItemCount(); ++row)
+        out << list->CellText(row, column);
+    return out;
+}
+
+QString SelectedName(const OpenDlg &dlg)
+{
+    const auto *list = dlg.DlgItem<ListCtrlEx>(kList);
+    const int row = list ? list->GetNextItem(-1, LVNI_SELECTED) : -1;
+    return row < 0 ? QStringLiteral("<none>") : list->CellText(row, 0);
+}
+
+QTreeWidgetItem *FindItem(const OpenDlg &dlg, const QString &text)
+{
+    const auto *tree = dlg.DlgItem<QTreeWidget>(kTree);
+    const QList<QTreeWidgetItem *> found = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+    return found.isEmpty() ? nullptr : found.first();
+}
+
+void ClickItem(const OpenDlg &dlg, const QString &text)
+{
+    auto *tree = dlg.DlgItem<QTreeWidget>(kTree);
+    QTreeWidgetItem *item = FindItem(dlg, text);
+    QVERIFY2(item, qPrintable(text));
+    tree->scrollToItem(item);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
+    QCOMPARE(tree->currentItem(), item);
+}
+
+void ClickRow(const OpenDlg &dlg, const QString &name)
+{
+    auto *list = dlg.DlgItem<ListCtrlEx>(kList);
+    const int row = int(Column(dlg).indexOf(name));
+    QVERIFY2(row >= 0, qPrintable(name));
+    list->scrollTo(list->model()->index(row, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(row, 0)).center());
+    QCOMPARE(SelectedName(dlg), name);
+}
+
+void Type(const OpenDlg &dlg, const QString &text)
+{
+    auto *edit = dlg.DlgItem<QLineEdit>(kSearchText);
+    edit->setFocus();
+    QTest::keyClicks(edit, text);
+}
+
+void Press(const OpenDlg &dlg, int id)
+{
+    auto *button = dlg.DlgItem<QPushButton>(id);
+    QVERIFY(button && button->isVisible());
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+QDateTime Utc(int y, int mo, int d, int h, int mi, int s = 0)
+{
+    return QDateTime(QDate(y, mo, d), QTime(h, mi, s), Qt::UTC);
+}
+
+} // namespace
+
+class TestOpenDlg : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void exampleTree();
+    void whatIsNotListed();
+    void searchLooksInEveryFolder();
+    void emptySearchDoesNothing();
+    void typingFindsInNameOrder_data();
+    void typingFindsInNameOrder();
+    void czechCollationOrdersNames();
+    void backslashJumpsToTheFolder();
+    void typingAndEnterOpens();
+    void headersSort();
+    void deleteAsksFirstThenTrashes();
+    void deleteStaysInsideTheRoot();
+    void cancelReturnsNothing_data();
+    void cancelReturnsNothing();
+    void dateAndDescriptionColumns();
+    void namesAButtonCannotHoldAreRefused_data();
+    void namesAButtonCannotHoldAreRefused();
+    void largeTrees();
+    void missingRoot();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_root;
+    std::unique_ptr<QTemporaryDir> m_data;
+    QString Root() const { return m_root->path(); }
+    void MakeExample();
+};
+
+void TestOpenDlg::initTestCase()
+{
+    // Far from UTC, so a local time in the date column shows.
+    qputenv("TZ", "Asia/Tokyo");
+    tzset();
+}
+
+void TestOpenDlg::init()
+{
+    m_root = std::make_unique<QTemporaryDir>();
+    m_data = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_root->isValid() && m_data->isValid());
+    qputenv("XDG_DATA_HOME", m_data->path().toLocal8Bit());
+    g_Settings.LANG = 0;
+}
+
+void TestOpenDlg::cleanup()
+{
+    qunsetenv("XDG_DATA_HOME");
+}
+
+void TestOpenDlg::MakeExample()
+{
+    MakeProgram(Root(), QStringLiteral("Alpha/P1"), "p1\n", Utc(2024, 3, 1, 10, 0));
+    MakeProgram(Root(), QStringLiteral("Alpha/P2"), "p2\n", Utc(2024, 3, 2, 10, 0));
+    MakeProgram(Root(), QStringLiteral("Beta/Gamma/P3"), "p3\n", Utc(2024, 3, 3, 10, 0));
+    MakeProgram(Root(), QStringLiteral("Beta/B1"), "b1\n", Utc(2024, 3, 4, 10, 0));
+    MakeProgram(Root(), QStringLiteral("Top"), "top\n", Utc(2024, 3, 5, 10, 0));
+}
+
+void TestOpenDlg::exampleTree()
+{
+    MakeExample();
+    OpenDlg dlg;
+    dlg.SetRoot(Root());
+    const int result = RunModal(dlg, [&] {
+        QCOMPARE(TreeShape(dlg), QStringLiteral("programs(Alpha,Beta(Gamma))"));
+        QCOMPARE(Column(dlg), QStringList{QStringLiteral("Top")});
+        QCOMPARE(SelectedName(dlg), QStringLiteral("Top"));
+        ClickItem(dlg, QStringLiteral("Alpha"));
+        // By date, newest first, as the browser opens.
+        QCOMPARE(Column(dlg), (QStringList{QStringLiteral("P2"), QStringLiteral("P1")}));
+        ClickItem(dlg, QStringLiteral("Gamma"));
+        QCOMPARE(Column(dlg), QStringList{QStringLiteral("P3")});
+        ClickRow(dlg, QStringLiteral("P3"));
+        Press(dlg, IDOK);
+    });
+    QCOMPARE(result, 1);
+    QCOMPARE(dlg.ChosenProgram(), QStringLiteral("Beta\\Gamma\\P3"));
+}
+
+// "_autorun" is never a program, a dot folder is no folder, a folder with a
+// "program.prg" is a program and is not looked into, and a link back up the
+// tree is not followed.
+void TestOpenDlg::whatIsNotListed()
+{
+    MakeProgram(Root(), QStringLiteral("_autorun"));
+    MakeProgram(Root(), QStringLiteral("Show/_autorun"));
+    MakeProgram(Root(), QStringLiteral("Show/Act"));
+    MakeProgram(Root(), QStringLiteral(".dotprogram"));
+    QVERIFY(QDir().mkpath(Root() + QStringLiteral("/.hidden/Inside")));
+    MakeProgram(Root(), QStringLiteral(".hidden/Inside/Lost"));
+    MakeProgram(Root(), QStringLiteral("Packed"));
+    MakeProgram(Root(), QStringLiteral("Packed/Nested"));
+    QVERIFY(QDir().mkpath(Root() + QStringLiteral("/Empty")));
+    QVERIFY(QFile::link(Root(), Root() + QStringLiteral("/Show/Loop")));
+    OpenDlg dlg;
+    dlg.SetRoot(Root());
+    RunModal(dlg, [&] {
+        QCOMPARE(TreeShape(dlg), QStringLiteral("programs(Empty,Show)"));
+        QCOMPARE(Column(dlg), (QStringList{QStringLiteral(".dotprogram"), QStringLiteral("Packed")}));
+        ClickItem(dlg, QStringLiteral("Show"));
+        QCOMPARE(Column(dlg), QStringList{QStringLiteral("Act")});
+        Type(dlg, QStringLiteral("auto"));
+        Press(dlg, kSearch);
+        QVERIFY(dlg.InSearchMode());
+        QVERIFY(Column(dlg).isEmpty());
+        Press(dlg, kEndSearch);
+        dlg.DlgItem<QLineEdit>(kSearchText)->clear();
+        Type(dlg, QStringLiteral("CT"));
+        Press(dlg, kSearch);
+        QCOMPARE(Column(dlg), QStringList{QStringLiteral("Show\\Act")});
+        dlg.done(0);
+    });
+}
+
+void TestOpenDlg::searchLooksInEveryFolder()
+{
+    MakeExample();
+    OpenDlg dlg;
+    dlg.SetRoot(Root());
+    const int result = RunModal(dlg, [&] {
+        auto *tree = dlg.DlgItem<QTreeWidget>(kTree);
+        ClickItem(dlg, QStringLiteral("Gamma"));
+        Type(dlg, QStringLiteral("p"));
+        Press(dlg, kSearch);
+        QVERIFY(dlg.InSearchMode());
+        QVERIFY(!tree->isEnabled());
+        QVERIFY(dlg.DlgItem<QPushButton>(kEndSearch)->isVisible());
+        // Typing sorted the list by name; the part after the last backslash counts.
+        QCOMPARE(Column(dlg), (QStringList{QStringLiteral("Alpha\\P1"), QStringLiteral("Alpha\\P2"),
+                                           QStringLiteral("Beta\\Gamma\\P3"), QStringLiteral("Top")}));
+        QCOMPARE(SelectedName(dlg), QStringLiteral("Alpha\\P1"));
+
+        Press(dlg, kEndSearch);
+        QVERIFY(!dlg.InSearchMode());
+        QVERIFY(tree->isEnabled());
+        QVERIFY(!dlg.DlgItem<QPushButton>(kEndSearch)->isVisible());
+        QCOMPARE(Column(dlg), QStringList{QStringLiteral("P3")});
+
+        Press(dlg, kSearch);
+        ClickRow(dlg, QStringLiteral("Beta\\Gamma\\P3"));
+        Press(dlg, IDOK);
+    });
+    QCOMPARE(result, 1);
+    QCOMPARE(dlg.ChosenProgram(), QStringLiteral("Beta\\Gamma\\P3"));
+}
+
+void TestOpenDlg::emptySearchDoesNothing()
+{
+    MakeExample();
+    OpenDlg dlg;
+    dlg.SetRoot(Root());
+    RunModal(dlg, [&] {
+        ClickItem(dlg, QStringLiteral("Alpha"));
+        Press(dlg, kSearch);
+        QVERIFY(!dlg.InSearchMode());
+        QVERIFY(!dlg.DlgItem<QPushButton>(kEndSearch)->isVisible());
+        QCOMPARE(Column(dlg).size(), 2);
+        dlg.done(0);
+    });
+}
+
+void TestOpenDlg::typingFindsInNameOrder_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("selected");
+    QTest::newRow("TO: the first name from TO on, case ignored") << "TO" << "Tomato";
+    QTest::newRow("tomb: the next name in order") << "tomb" << "top";
+    QTest::newRow("TOZ") << "TOZ" << "Zeta";
+    QTest::newRow("nothing from ZZ on: the last row") << "ZZ" << "Zeta";
+}
+
+void TestOpenDlg::typingFindsInNameOrder()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, selected);
+    // Date order puts them Zeta, top, act, Tomato.
+    MakeProgram(Root(), QStringLiteral("Show/act"), "", Utc(2024, 1, 3, 0, 0));
+    MakeProgram(Root(), QStringLiteral("Show/Tomato"), "", Utc(2024, 1, 1, 0, 0));
+    MakeProgram(Root(), QStringLiteral("Show/top"), "", Utc(2024, 1, 4, 0, 0));
+    MakeProgram(Root(), QStringLiteral("Show/Zeta"), "", Utc(2024, 1, 5, 0, 0));
+    OpenDlg dlg;
+    dlg.SetRoot(Root());
+    RunModal(dlg, [&] {
+        ClickItem(dlg, QStringLiteral("Show"));
+        QCOMPARE(Column(dlg), (QStringList{QStringLiteral("Zeta"), QStringLiteral("top"), QStringLiteral("act"),
+                                           QStringLiteral("Tomato")}));
+        QCOMPARE(dlg.SortKey(), 1);
+        Type(dlg, typed);
+        QCOMPARE(dlg.SortKey(), 0);
+        auto *list = dlg.DlgItem<ListCtrlEx>(kList);
+        QCOMPARE(list->SortImage(0), 0);
+        QCOMPARE(list->SortImage(1), -1);
+        QCOMPARE(Column(dlg), (QStringList{QStringLiteral("act"), QStringLiteral("Tomato"), QStringLiteral("top"),
+                                           QStringLiteral("Zeta")}));
+        QCOMPARE(SelectedName(dlg), selected);
+        QCOMPARE(list->GetSelectedCount(), 1);
+        dlg.done(0);
+    });
+}
+
+void TestOpenDlg::czechCollationOrdersNames()
+{
+    for (const char *name : {"ilo", "chata", "hora", "Čap", "cop", "dno"})
+        MakeProgram(Root(), QString::fromUtf8(name));
+    OpenDlg dlg;
+    dlg.SetRoot(Root());
+    RunModal(dlg, [&] {
+        Press(dlg, IDOK); // nothing typed yet: opens the first row by date
+        dlg.done(0);
+    });
+    OpenDlg again;
+    again.SetRoot(Root());
+    RunModal(again, [&] {
+        again.DlgItem<ListCtrlEx>(kList)->horizontalHeader()->sectionClicked(0);
+        // c < č < d ... h < ch < i
+        QCOMPARE(Column(again), (QStringList{QStringLiteral("cop"), QString::fromUtf8("Čap"), QStringLiteral("dno"),
+                                             QStringLiteral("hora"), QStringLiteral("chata"), QStringLiteral("ilo")}));
+        Type(again, QStringLiteral("CH"));
+        QCOMPARE(SelectedName(again), QStringLiteral("chata"));
+        again.done(0);
+    });
+}
+
+void TestOpenDlg::backslashJumpsToTheFolder()
+{
+    MakeExample();
+    OpenDlg dlg;
+    dlg.SetRoot(Root());
+    RunModal(dlg, [&] {
+        auto *tree = dlg.DlgItem<QTreeWidget>(kTree);
+        auto *edit = dlg.DlgItem<QLineEdit>(kSearchText);
+        Type(dlg, QStringLiteral("Beta\\"));
+        QCOMPARE(tree->currentItem(), FindItem(dlg, QStringLiteral("Beta")));
+        QCOMPARE(edit->text(), QString());
+        QCOMPARE(Column(dlg), QStringList{QStringLiteral("B1")});
+        QCOMPARE(SelectedName(dlg), QStringLiteral("B1"));
+        // From inside Beta, a folder below it, case ignored.
+        Type(dlg, QStringLiteral("gam\\"));
+        QCOMPARE(tree->currentItem(), FindItem(dlg, QStringLiteral("Gamma")));
+        QCOMPARE(Column(dlg), QStringList{QStringLiteral("P3")});
+        QCOMPARE(edit->text(), QString());
+        // No folder of that name: the text stays and only the row moves.
+        Type(dlg, QStringLiteral("zz\\"));
+        QCOMPARE(tree->currentItem(), FindItem(dlg, QStringLiteral("Gamma")));
+        QCOMPARE(edit->text(), QStringLiteral("zz\\"));
+        dlg.done(0);
+    });
+}
+
+void TestOpenDlg::typingAndEnterOpens()
+{
+    MakeProgram(Root(), QStringLiteral("Show/act"));
+    MakeProgram(Root(), QStringLiteral("Show/Tomato"));
+    MakeProgram(Root(), QStringLiteral("Show/Zeta"));
+    OpenDlg dlg;
+    dlg.SetRoot(Root());
+    const int result = RunModal(dlg, [&] {
+        ClickItem(dlg, QStringLiteral("Show"));
+        Type(dlg, QStringLiteral("tom"));
+        QTest::keyClick(dlg.DlgItem<QLineEdit>(kSearchText), Qt::Key_Return);
+    });
+    QCOMPARE(result, 1);
+    QCOMPARE(dlg.ChosenProgram(), QStringLiteral("Show\\Tomato"));
+}
+
+void TestOpenDlg::headersSort()
+{
+    MakeProgram(Root(), QStringLiteral("b"), "", Utc(2024, 5, 1, 12, 0));
+    MakeProgram(Root(), QStringLiteral("a"), "", Utc(2024, 5, 1, 12, 1));
+    MakeProgram(Root(), QStringLiteral("c"), "", Utc(2023, 5, 1, 12, 0));
+    OpenDlg dlg;
+    dlg.SetRoot(Root());
+    RunModal(dlg, [&] {
+        auto *list = dlg.DlgItem<ListCtrlEx>(kList);
+        QHeaderView *header = list->horizontalHeader();
+        const auto click = [&](int section) {
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                              QPoint(header->sectionViewportPosition(section) + 5, header->height() / 2));
+        };
+        QCOMPARE(Column(dlg), (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
+        QCOMPARE(list->SortImage(1), 0);
+        click(0);
+        QCOMPARE(dlg.SortKey(), 0);
+        QCOMPARE(list->SortImage(0), 0);
+        QCOMPARE(list->SortImage(1), -1);
+        QCOMPARE(Column(dlg), (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
+        ClickRow(dlg, QStringLiteral("c"));
+        click(2); // the description: nothing changes
+        QCOMPARE(dlg.SortKey(), 0);
+        QCOMPARE(list->SortImage(0), 0);
+        QCOMPARE(list->SortImage(2), -1);
+        QCOMPARE(SelectedName(dlg), QStringLiteral("c"));
+        click(1);
+        QCOMPARE(Column(dlg), (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
+        QCOMPARE(SelectedName(dlg), QStringLiteral("a"));
+        QCOMPARE(list->SortImage(0), -1);
+        QCOMPARE(list->SortImage(1), 0);
+        dlg.done(0);
+    });
+}
+
+void TestOpenDlg::deleteAsksFirstThenTrashes()
+{
+    MakeExample();
+    MessageRecorder boxes({MSG_NO, MSG_YES});
+    g_Settings.LANG = 1;
+    OpenDlg dlg;
+    dlg.SetRoot(Root());
+    RunModal(dlg, [&] {
+        ClickItem(dlg, QStringLiteral("Alpha"));
+        ClickRow(dlg, QStringLiteral("P1"));
+        Press(dlg, kDelete);
+        QCOMPARE(boxes.calls.size(), 1);
+        const MessageBoxCall &ask = boxes.calls[0];
+        QCOMPARE(ask.text, QStringLiteral("Delete program \"Alpha\\P1\" ?\r\n\r\n(move to Recycle Bin)"));
+        QCOMPARE(ask.caption, QStringLiteral("Delete program"));
+        QCOMPARE(ask.icon, MsgIcon::Warning);
+        QCOMPARE(ask.buttons, MsgButtons::YesNo);
+        QCOMPARE(ask.defaultButton, MSG_NO);
+        QCOMPARE(ask.owner, &dlg);
+        QVERIFY(QFileInfo::exists(Root() + QStringLiteral("/Alpha/P1/program.prg")));
+        QCOMPARE(Column(dlg).size(), 2);
+
+        Press(dlg, kDelete);
+        QCOMPARE(boxes.calls.size(), 2);
+        QVERIFY(!QFileInfo::exists(Root() + QStringLiteral("/Alpha/P1")));
+        QVERIFY(QFileInfo::exists(m_data->path() + QStringLiteral("/Trash/files/P1/program.prg")));
+        QCOMPARE(Column(dlg), QStringList{QStringLiteral("P2")});
+        // Nothing went into the current directory.
+        QVERIFY(!QFileInfo::exists(QStringLiteral("files")));
+        dlg.done(0);
+    });
+    g_Settings.LANG = 0;
+    MessageRecorder czech({MSG_NO});
+    OpenDlg again;
+    again.SetRoot(Root());
+    RunModal(again, [&] {
+        Press(again, kDelete);
+        QCOMPARE(czech.calls.size(), 1);
+        QCOMPARE(czech.calls[0].text, QString::fromUtf8("Vymazat program \"Top\" ?\r\n\r\n(přesunout do koše)"));
+        QCOMPARE(czech.calls[0].caption, QStringLiteral("Smazat program"));
+        again.done(0);
+    });
+}
+
+// A folder that is a link to somewhere outside the root is browsed but
+// nothing in it is deleted; a program that is a link is moved as the link.
+void TestOpenDlg::deleteStaysInsideTheRoot()
+{
+    QTemporaryDir outside;
+    MakeProgram(outside.path(), QStringLiteral("shared/Foreign"));
+    MakeProgram(outside.path(), QStringLiteral("Linked"));
+    QVERIFY(QFile::link(outside.path() + QStringLiteral("/shared"), Root() + QStringLiteral("/Shared")));
+    QVERIFY(QFile::link(outside.path() + QStringLiteral("/Linked"), Root() + QStringLiteral("/Link")));
+    MessageRecorder boxes({MSG_YES});
+    OpenDlg dlg;
+    dlg.SetRoot(Root());
+    RunModal(dlg, [&] {
+        QCOMPARE(Column(dlg), QStringList{QStringLiteral("Link")});
+        Press(dlg, kDelete);
+        QVERIFY(!QFileInfo(Root() + QStringLiteral("/Link")).isSymLink());
+        QVERIFY(QFileInfo::exists(outside.path() + QStringLiteral("/Linked/program.prg")));
+        QVERIFY(Column(dlg).isEmpty());
+
+        ClickItem(dlg, QStringLiteral("Shared"));
+        ClickRow(dlg, QStringLiteral("Foreign"));
+        Press(dlg, kDelete);
+        QCOMPARE(boxes.calls.size(), 3);
+        QVERIFY(boxes.calls[2].text.contains(QStringLiteral("Shared\\Foreign")));
+        QVERIFY(QFileInfo::exists(outside.path() + QStringLiteral("/shared/Foreign/program.prg")));
+        QCOMPARE(Column(dlg), QStringList{QStringLiteral("Foreign")});
+        dlg.done(0);
+    });
+}
+
+void TestOpenDlg::cancelReturnsNothing_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Cancel button") << "button";
+    QTest::newRow("Escape") << "escape";
+    QTest::newRow("close box") << "close";
+}
+
+void TestOpenDlg::cancelReturnsNothing()
+{
+    QFETCH(QString, how);
+    MakeExample();
+    OpenDlg dlg;
+    dlg.SetRoot(Root());
+    const int result = RunModal(dlg, [&] {
+        ClickItem(dlg, QStringLiteral("Alpha"));
+        ClickRow(dlg, QStringLiteral("P1"));
+        if (how == QLatin1String("button"))
+            Press(dlg, IDCANCEL);
+        else if (how == QLatin1String("escape"))
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        else
+            dlg.close();
+    });
+    QCOMPARE(result, 0);
+    QCOMPARE(dlg.ChosenProgram(), QString());
+}
+
+void TestOpenDlg::dateAndDescriptionColumns()
+{
+    const QByteArray longLine = QByteArray(90, 'x') + "123456789";
+    MakeProgram(Root(), QStringLiteral("Long"), longLine + "\r\nsecond line\r\n", Utc(2017, 1, 7, 14, 5, 59));
+    MakeProgram(Root(), QStringLiteral("Czech"), QString::fromUtf8("Příjezd hostů\n").toUtf8(), Utc(2016, 12, 31, 23, 59));
+    MakeProgram(Root(), QStringLiteral("Ansi"), "P\xf8\xedjezd", Utc(2016, 12, 31, 23, 58));
+    MakeProgram(Root(), QStringLiteral("Bare"), QByteArray(), Utc(2016, 1, 2, 3, 4));
+    OpenDlg dlg;
+    dlg.SetRoot(Root());
+    RunModal(dlg, [&] {
+        QCOMPARE(Column(dlg), (QStringList{QStringLiteral("Long"), QStringLiteral("Czech"), QStringLiteral("Ansi"),
+                                           QStringLiteral("Bare")}));
+        QCOMPARE(Column(dlg, 1), (QStringList{QStringLiteral("07.01.2017 14:05"), QStringLiteral("31.12.2016 23:59"),
+                                              QStringLiteral("31.12.2016 23:58"), QStringLiteral("02.01.2016 03:04")}));
+        const QStringList descriptions = Column(dlg, 2);
+        QCOMPARE(descriptions[0], QString::fromLatin1(longLine.left(98)));
+        QCOMPARE(descriptions[1], QString::fromUtf8("Příjezd hostů"));
+        QCOMPARE(descriptions[2], QString::fromUtf8("Příjezd"));
+        QCOMPARE(descriptions[3], QString());
+        dlg.done(0);
+    });
+}
+
+void TestOpenDlg::namesAButtonCannotHoldAreRefused_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("outside the code page") << QString::fromUtf8("Hvězda 星") << "obsahuje znaky";
+    QTest::newRow("80 characters with its folder") << QString(80 - 5, QLatin1Char('n')) << QString::fromUtf8("příliš dlouhý");
+}
+
+void TestOpenDlg::namesAButtonCannotHoldAreRefused()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, message);
+    MakeProgram(Root(), QStringLiteral("Show/") + name);
+    MakeProgram(Root(), QStringLiteral("Show/") + QString(79 - 5, QLatin1Char('m')));
+    MessageRecorder boxes;
+    OpenDlg dlg;
+    dlg.SetRoot(Root());
+    const int result = RunModal(dlg, [&] {
+        ClickItem(dlg, QStringLiteral("Show"));
+        ClickRow(dlg, name);
+        Press(dlg, IDOK);
+        QCOMPARE(boxes.calls.size(), 1);
+        QVERIFY2(boxes.calls[0].text.contains(message), qPrintable(boxes.calls[0].text));
+        QVERIFY(dlg.isVisible());
+        QCOMPARE(dlg.ChosenProgram(), QString());
+        // 79 bytes fit the button.
+        ClickRow(dlg, QString(79 - 5, QLatin1Char('m')));
+        Press(dlg, IDOK);
+    });
+    QCOMPARE(result, 1);
+    QCOMPARE(dlg.ChosenProgram(), QStringLiteral("Show\\") + QString(74, QLatin1Char('m')));
+}
+
+// More than 99 folders are all in the tree; more than 1000 programs list as 1000.
+void TestOpenDlg::largeTrees()
+{
+    for (int f = 0; f < 150; ++f)
+        for (int p = 0; p < 8; ++p)
+            MakeProgram(Root(), QStringLiteral("F%1/Prog%2").arg(f, 3, 10, QLatin1Char('0')).arg(p), QByteArray());
+    OpenDlg dlg;
+    dlg.SetRoot(Root());
+    RunModal(dlg, [&] {
+        auto *tree = dlg.DlgItem<QTreeWidget>(kTree);
+        QCOMPARE(tree->topLevelItem(0)->childCount(), 150);
+        QCOMPARE(TheFolderTable().Count(), 151);
+        QCOMPARE(tree->topLevelItem(0)->child(149)->text(0), QStringLiteral("F149"));
+        ClickItem(dlg, QStringLiteral("F149"));
+        QCOMPARE(Column(dlg).size(), 8);
+        Type(dlg, QStringLiteral("prog"));
+        Press(dlg, kSearch);
+        QCOMPARE(Column(dlg).size(), ProgramList::CAPACITY);
+        dlg.done(0);
+    });
+}
+
+void TestOpenDlg::missingRoot()
+{
+    OpenDlg dlg;
+    dlg.SetRoot(Root() + QStringLiteral("/nowhere"));
+    RunModal(dlg, [&] {
+        QCOMPARE(TreeShape(dlg), QStringLiteral("programs"));
+        QVERIFY(Column(dlg).isEmpty());
+        Press(dlg, IDOK);
+        QVERIFY(dlg.isVisible());
+        Type(dlg, QStringLiteral("x"));
+        Press(dlg, kSearch);
+        QVERIFY(Column(dlg).isEmpty());
+        Press(dlg, kDelete);
+        dlg.done(0);
+    });
+}
+
+QTEST_MAIN(TestOpenDlg)
+#include "tst_opendlg.moc"
