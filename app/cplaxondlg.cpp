@@ -4,8 +4,10 @@
 #include "buttonsetfile.h"
 #include "codepage.h"
 #include "commandsender.h"
+#include "configdlg.h"
 #include "configmodel.h"
 #include "controlmessages.h"
+#include "editmain.h"
 #include "filedialogs.h"
 #include "layouttypes.h"
 #include "maintemplates.h"
@@ -278,12 +280,14 @@ void CPlaxonDlg::OnScroll(int message, int code, int position, QWidget *control)
 
 int CPlaxonDlg::RunSettingsDialog()
 {
-    return IDCANCEL;
+    ConfigDlg dialog(this);
+    return dialog.DoModal();
 }
 
 int CPlaxonDlg::RunButtonEditor()
 {
-    return IDCANCEL;
+    EditMain editor(this);
+    return editor.DoModal();
 }
 
 void CPlaxonDlg::OnSettings()

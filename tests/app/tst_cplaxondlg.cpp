@@ -2,6 +2,8 @@
 #include "buttonsetfile.h"
 #include "codepage.h"
 #include "commandrecord.h"
+#include "configdlg.h"
+#include "editmain.h"
 #include "configmodel.h"
 #include "cplaxonapp.h"
 #include "cplaxondlg.h"
@@ -69,6 +71,7 @@ private slots:
     void loadAndSaveAs();
     void failedSavesAreReported();
     void restartBuildsANewWindowFromTheSavedSettings();
+    void settingsAndEditorButtonsRunTheRealDialogs();
 
 private:
     TestPanel *Open(int templateId = IDD_PLAXON_5X8);
@@ -501,6 +504,49 @@ void TestCPlaxonDlg::restartBuildsANewWindowFromTheSavedSettings()
     QCOMPARE(templates, QList<int>({IDD_PLAXON_5X8, IDD_PLAXON_10X4}));
     QCOMPARE(g_Settings.DIALOG, 1);
     QCOMPARE(Resolver::LiveThreads(), 0);
+}
+
+namespace {
+
+// Closes the next modal dialog of type T with result once it is up; true in found when it was a T.
+template <typename T>
+void CloseNextModal(bool &found, int result)
+{
+    auto *poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, &found, result] {
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            found = qobject_cast<T *>(modal) != nullptr;
+            if (auto *dialog = qobject_cast<QDialog *>(modal))
+                dialog->done(result);
+            poll->deleteLater();
+        }
+    });
+    poll->start(20);
+}
+
+} // namespace
+
+void TestCPlaxonDlg::settingsAndEditorButtonsRunTheRealDialogs()
+{
+    auto *plain = new CPlaxonDlg(IDD_PLAXON_5X8); // the real entry points, no stand-ins
+    std::unique_ptr<CPlaxonDlg> owner(plain);
+    QVERIFY(plain->Create(IDD_PLAXON_5X8, nullptr));
+    plain->show();
+    QVERIFY(QTest::qWaitForWindowExposed(plain));
+
+    bool found = false;
+    QFile::remove(SETTINGS_PATH);
+    CloseNextModal<ConfigDlg>(found, IDCANCEL);
+    QTest::mouseClick(plain->DlgItem<QPushButton>(IDC_SETTINGS), Qt::LeftButton);
+    QVERIFY(found);
+    QVERIFY(QFile::exists(SETTINGS_PATH)); // saved whatever the dialog's result
+
+    found = false;
+    QVERIFY(QFile::remove("set.PUC"));
+    CloseNextModal<EditMain>(found, IDCANCEL);
+    QTest::mouseClick(plain->DlgItem<QPushButton>(IDC_EDITOR), Qt::LeftButton);
+    QVERIFY(found);
+    QVERIFY(QFile::exists("set.PUC")); // the button set written back to LASTFNAME
 }
 
 QTEST_MAIN(TestCPlaxonDlg)
