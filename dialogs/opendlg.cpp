@@ -149,7 +149,10 @@ bool OpenDlg::OnInitDialog()
     m_list->SetImageList({ResourceIcon(159), ResourceIcon(154)});
     m_list->SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     m_list->InsertColumn(0, Text(t.columnName), LVCFMT_LEFT, 150);
-    m_list->InsertColumn(1, Text(t.columnDate), LVCFMT_LEFT, 100);
+    // The date column is at least as wide as a date in this font: a time
+    // cut off at the minutes tells the operator nothing.
+    const int dateWidth = m_list->fontMetrics().horizontalAdvance(QStringLiteral("00.00.0000 00:00")) + 16;
+    m_list->InsertColumn(1, Text(t.columnDate), LVCFMT_LEFT, std::max(100, dateWidth));
     m_list->InsertColumn(2, Text(t.columnDescription), LVCFMT_LEFT, 370);
     m_list->SetCallbacks(this, 0, &OpenDlg::Display, nullptr);
     connect(m_list->horizontalHeader(), &QHeaderView::sectionClicked, this, &OpenDlg::Sort);
