@@ -10,23 +10,19 @@
 QString StatusListText()
 {
     QString text;
-    for (int s = 0; s < STATION_COUNT; ++s) {
-        for (int i = 0; i < PORTS_PER_STATION; ++i) {
-            if (!IsConfiguredLink(s, i))
-                continue;
-            const ClientSocket &link = Link(s * PORTS_PER_STATION + i);
-            if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n')))
-                text += QStringLiteral("\r\n");
-            text += AnsiToQString(link.Address()) + QStringLiteral(":%1  ").arg(link.Port());
-            if (link.State() == LINK_CONNECTED) {
-                text += QStringLiteral("* OK connected *");
-            } else {
-                text += QStringLiteral("Err: %1  ").arg(uint32_t(link.Error()));
-                // The system's texts are at most 299 characters.
-                text += QString::fromLatin1(SocketErrorText(link.Error())).left(299);
-            }
+    ForEachConfiguredLink([&text](int, int, int index) {
+        const ClientSocket &link = Link(index);
+        if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n')))
+            text += QStringLiteral("\r\n");
+        text += AnsiToQString(link.Address()) + QStringLiteral(":%1  ").arg(link.Port());
+        if (link.State() == LINK_CONNECTED) {
+            text += QStringLiteral("* OK connected *");
+        } else {
+            text += QStringLiteral("Err: %1  ").arg(uint32_t(link.Error()));
+            // The system's texts are at most 299 characters.
+            text += QString::fromLatin1(SocketErrorText(link.Error())).left(299);
         }
-    }
+    });
     return text;
 }
 

@@ -13,18 +13,16 @@ const ConnectionManager *g_ActiveManager = nullptr;
 
 // Keeps a configured link pointing at the station's live address text and
 // its current port, for the status list and the connect step.
+void SetUpLink(ClientSocket &link, int station, int portIndex)
+{
+    link.address = g_Settings.PC[station].ADDRESS;
+    link.port = g_Settings.PC[station].PORT[portIndex];
+}
+
 void RefreshLinkSetup()
 {
     ClientSocket *table = LinkTable();
-    for (int s = 0; s < STATION_COUNT; ++s) {
-        for (int i = 0; i < PORTS_PER_STATION; ++i) {
-            if (!IsConfiguredLink(s, i))
-                continue;
-            ClientSocket &link = table[s * PORTS_PER_STATION + i];
-            link.address = g_Settings.PC[s].ADDRESS;
-            link.port = g_Settings.PC[s].PORT[i];
-        }
-    }
+    ForEachConfiguredLink([table](int s, int i, int index) { SetUpLink(table[index], s, i); });
 }
 
 // State 2: a socket whose connect failed was closed, so a new one comes
@@ -75,41 +73,36 @@ void ConnectStep()
 {
     ClientSocket *table = LinkTable();
     const auto now = std::chrono::steady_clock::now();
-    for (int s = 0; s < STATION_COUNT; ++s) {
-        for (int i = 0; i < PORTS_PER_STATION; ++i) {
-            if (!IsConfiguredLink(s, i))
-                continue;
-            ClientSocket &link = table[s * PORTS_PER_STATION + i];
-            link.address = g_Settings.PC[s].ADDRESS;
-            link.port = g_Settings.PC[s].PORT[i];
-            switch (link.State()) {
-            case LINK_CONNECTING:
-                if (!link.ConnectOverdue(now))
-                    break;
-                // Left alone, the system would retry the handshake only
-                // after ever longer pauses; a fresh socket tries at once.
-                link.Close();
-                link.error.store(WSAETIMEDOUT, std::memory_order_relaxed);
-                link.state.store(LINK_CREATED, std::memory_order_release);
-                ConnectCreated(link);
+    ForEachConfiguredLink([table, now](int s, int i, int index) {
+        ClientSocket &link = table[index];
+        SetUpLink(link, s, i);
+        switch (link.State()) {
+        case LINK_CONNECTING:
+            if (!link.ConnectOverdue(now))
                 break;
-            case LINK_RESOLVED:
-                if (const int rc = link.CreateLinkSocket(); rc != 0) {
-                    link.error.store(rc, std::memory_order_relaxed);
-                    break;
-                }
-                link.error.store(0, std::memory_order_relaxed);
-                link.state.store(LINK_CREATED, std::memory_order_release);
-                ConnectCreated(link);
-                break;
-            case LINK_CREATED:
-                ConnectCreated(link);
-                break;
-            default: // idle: waiting for the resolver; connected: nothing to do
+            // Left alone, the system would retry the handshake only
+            // after ever longer pauses; a fresh socket tries at once.
+            link.Close();
+            link.error.store(WSAETIMEDOUT, std::memory_order_relaxed);
+            link.state.store(LINK_CREATED, std::memory_order_release);
+            ConnectCreated(link);
+            break;
+        case LINK_RESOLVED:
+            if (const int rc = link.CreateLinkSocket(); rc != 0) {
+                link.error.store(rc, std::memory_order_relaxed);
                 break;
             }
+            link.error.store(0, std::memory_order_relaxed);
+            link.state.store(LINK_CREATED, std::memory_order_release);
+            ConnectCreated(link);
+            break;
+        case LINK_CREATED:
+            ConnectCreated(link);
+            break;
+        default: // idle: waiting for the resolver; connected: nothing to do
+            break;
         }
-    }
+    });
 }
 
 void SendToStation(int station)
@@ -139,15 +132,11 @@ int32_t LinkState()
 {
     int total = 0;
     int up = 0;
-    for (int s = 0; s < STATION_COUNT; ++s) {
-        for (int i = 0; i < PORTS_PER_STATION; ++i) {
-            if (!IsConfiguredLink(s, i))
-                continue;
-            ++total;
-            if (Link(s * PORTS_PER_STATION + i).State() == LINK_CONNECTED)
-                ++up;
-        }
-    }
+    ForEachConfiguredLink([&](int, int, int index) {
+        ++total;
+        if (Link(index).State() == LINK_CONNECTED)
+            ++up;
+    });
     if (total == 0 || up == 0)
         return LINKS_NONE;
     return up >= total ? LINKS_FULL : LINKS_PARTIAL;

@@ -34,6 +34,16 @@ const ClientSocket &Link(int index);
 // True for a port that makes a link: the station is enabled, its ADDRESS is
 // not empty and the port number is not zero.
 bool IsConfiguredLink(int station, int portIndex);
+// Calls fn(station, portIndex, linkIndex) for every configured link, in
+// station order and port order.
+template <typename Fn>
+void ForEachConfiguredLink(Fn &&fn)
+{
+    for (int s = 0; s < STATION_COUNT; ++s)
+        for (int i = 0; i < PORTS_PER_STATION; ++i)
+            if (IsConfiguredLink(s, i))
+                fn(s, i, s * PORTS_PER_STATION + i);
+}
 
 // Advances every configured link one step: creates sockets for resolved
 // links, (re)starts connects, abandons connects that take too long.

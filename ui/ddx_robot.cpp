@@ -457,22 +457,20 @@ void DDX_Robot::ReadControls()
 
 void DDX_Robot::RobotCommand(int code, int id)
 {
-    if (code != EN_CHANGE && code != EN_KILLFOCUS && code != CBN_EDITCHANGE && code != CBN_SELCHANGE
-        && code != BN_CLICKED)
-        return;
-    for (int i = 0; i < m_count; ++i) {
-        if (m_bindings[size_t(i)].id != id)
-            continue;
-        if (Live(i, code) && m_notify)
-            CallOnChange(id);
-        return;
-    }
+    if (code == EN_CHANGE || code == EN_KILLFOCUS || code == CBN_EDITCHANGE || code == CBN_SELCHANGE
+        || code == BN_CLICKED)
+        ExchangeLive(code, id);
 }
 
 void DDX_Robot::RobotNotify(int code, int id)
 {
-    if (code != DTN_DATETIMECHANGE)
-        return;
+    if (code == DTN_DATETIMECHANGE)
+        ExchangeLive(code, id);
+}
+
+void DDX_Robot::ExchangeLive(int code, int id)
+{
+    // Only the first record of a control takes part in the live exchange.
     for (int i = 0; i < m_count; ++i) {
         if (m_bindings[size_t(i)].id != id)
             continue;

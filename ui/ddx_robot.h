@@ -137,6 +137,8 @@ protected:
     void RobotLock(bool lock);
 
 private:
+    // The live exchange of a control's notification, then the change callback.
+    void ExchangeLive(int code, int id);
     bool HasWindow() const;
     QWidget *Control(int id) const;
     void Show(int index);
