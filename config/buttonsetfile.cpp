@@ -4,11 +4,11 @@
 #include "configmodel.h"
 #include "messagebox.h"
 #include "messagetexts.h"
+#include "regularfile.h"
 #include "settingsfile.h"
 #include "xmlfile.h"
 
 #include <QDir>
-#include <QFile>
 
 #include <cstddef>
 #include <cstring>
@@ -49,12 +49,8 @@ void ReportLoadError()
     ShowMessageBox(nullptr, MessageTextFor(MessageText::LoadError), ErrorCaption(), MsgIcon::Error, MsgButtons::Ok);
 }
 
-bool LoadFixedLayout(const char *path)
+void LoadFixedLayout(QByteArray data)
 {
-    QFile file(AnsiToQString(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    QByteArray data = file.read(FIXED_LAYOUT_SIZE);
     data.resize(FIXED_LAYOUT_SIZE, '\0');
     const char *buf = data.constData();
     std::memset(&g_Buttons, 0, sizeof g_Buttons);
@@ -68,7 +64,26 @@ bool LoadFixedLayout(const char *path)
         for (int s = 0; s < STATION_COUNT; ++s)
             CopyText(button.PROGRAM[s], buf + kNamesOffset + kStationNamesSize * s + kSlotSize * b, kSlotSize);
     }
-    return true;
+}
+
+// -1 not loadable, 1 fixed layout, 2 XML: told by the first byte and the length.
+int ProbeBytes(const QByteArray &data)
+{
+    if (data.isEmpty())
+        return -1;
+    const char first = data[0];
+    if (first == '<')
+        return 2;
+    if (data.size() == FIXED_LAYOUT_SIZE && (first == 0 || first == 1))
+        return 1;
+    return -1;
+}
+
+std::optional<QByteArray> ReadButtonSet(const char *path)
+{
+    if (!path || !*path)
+        return std::nullopt;
+    return ReadRegularFile(AnsiToQString(path));
 }
 
 } // namespace
@@ -80,37 +95,24 @@ XmlRoot *ButtonSetDocument()
 
 int ProbeButtonSet(const char *path)
 {
-    if (!path || !*path)
-        return -1;
-    QFile file(AnsiToQString(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    char first = 0;
-    const bool hasByte = file.getChar(&first);
-    const qint64 length = file.size();
-    file.close();
-    if (!hasByte)
-        return -1;
-    if (first == '<')
-        return 2;
-    if (length == FIXED_LAYOUT_SIZE && (first == 0 || first == 1))
-        return 1;
-    return -1;
+    const std::optional<QByteArray> data = ReadButtonSet(path);
+    return data ? ProbeBytes(*data) : -1;
 }
 
 void LoadButtonSet(const char *path)
 {
-    switch (ProbeButtonSet(path)) {
+    // Read once: what was probed is what is loaded.
+    std::optional<QByteArray> data = ReadButtonSet(path);
+    switch (data ? ProbeBytes(*data) : -1) {
     case 1:
-        LoadFixedLayout(path);
+        LoadFixedLayout(std::move(*data));
         break;
     case 2: {
         std::memset(&g_Buttons, 0, sizeof g_Buttons);
         XmlFile file;
-        if (file.OpenRead(path) == 0) {
-            file.ReadDocument(g_buttonSetDocument);
-            file.Close();
-        }
+        file.OpenBytes(std::move(*data));
+        file.ReadDocument(g_buttonSetDocument);
+        file.Close();
         break;
     }
     default:

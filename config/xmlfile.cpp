@@ -1,6 +1,7 @@
 #include "xmlfile.h"
 
 #include "codepage.h"
+#include "regularfile.h"
 #include "xmlvararray.h"
 
 #include <QByteArray>
@@ -283,10 +284,19 @@ int XmlFile::OpenRead(const char *path)
     Close();
     if (!path || !*path)
         return 1;
-    auto file = std::make_unique<QFile>(AnsiToQString(path));
-    if (!file->open(QIODevice::ReadOnly))
+    std::optional<QByteArray> data = ReadRegularFile(AnsiToQString(path));
+    if (!data)
         return 1;
-    m_in = std::move(file);
+    return OpenBytes(std::move(*data));
+}
+
+int XmlFile::OpenBytes(QByteArray data)
+{
+    Close();
+    auto buffer = std::make_unique<QBuffer>();
+    buffer->setData(std::move(data));
+    buffer->open(QIODevice::ReadOnly);
+    m_in = std::move(buffer);
     return 0;
 }
 

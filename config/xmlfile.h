@@ -7,7 +7,7 @@
 // each recognised element straight into its bound field.
 
 #include <QSaveFile>
-#include <QFile>
+#include <QBuffer>
 
 #include <cstddef>
 #include <memory>
@@ -84,8 +84,11 @@ public:
     XmlFile(const XmlFile &) = delete;
     XmlFile &operator=(const XmlFile &) = delete;
 
-    // 0 when the file was opened, 1 when it cannot be.
+    // 0 when the file was read, 1 when it cannot be (missing, not a regular
+    // file, too large, unreadable): nothing is left open to block on.
     int OpenRead(const char *path);
+    // Reads the document from bytes already in memory; always 0.
+    int OpenBytes(QByteArray data);
     // 0 when the file was created and the declaration written, else an error code.
     // encoding 0 = windows-1250, 1 = UTF-8.
     int Create(const char *path, int encoding);
@@ -115,7 +118,7 @@ private:
     void StoreText(const char *value, unsigned char *field, size_t size, bool wide);
     qsizetype CollectText(const char *value, char *out, qsizetype cap);
 
-    std::unique_ptr<QFile> m_in;
+    std::unique_ptr<QBuffer> m_in;
     std::unique_ptr<QSaveFile> m_out;
     int m_encoding = 1;
     int m_depth = 0;

@@ -5,11 +5,11 @@
 #include "dialogtemplates_dialogs.h"
 #include "filedialogs.h"
 #include "messagebox.h"
+#include "regularfile.h"
 #include "resourceicons.h"
 #include "rtfreader.h"
 #include "settingsfile.h"
 
-#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTextEdit>
@@ -118,11 +118,10 @@ void ConfigDlg::LoadHelp()
         return;
     // A missing or unreadable help file leaves the pane empty; nothing else
     // depends on it.
-    QFile file(QString::fromLatin1(DATA_DIR) + QStringLiteral("/Config.rtf"));
-    if (!file.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> rtf = ReadRegularFile(QString::fromLatin1(DATA_DIR) + QStringLiteral("/Config.rtf"));
+    if (!rtf)
         return;
-    const QByteArray rtf = file.readAll();
-    if (!LoadRtf(rtf, help->document()))
+    if (!LoadRtf(*rtf, help->document()))
         help->clear();
     help->moveCursor(QTextCursor::Start);
 }

@@ -1,10 +1,10 @@
 #include "programlist.h"
 
 #include "codepage.h"
+#include "regularfile.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QStringDecoder>
@@ -93,13 +93,15 @@ QString ProgramList::UpperAZ(const QString &text)
 
 QString ProgramList::FirstLine(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
     // Enough bytes for the kept characters in any encoding.
-    QByteArray line = file.readLine(4 * DESCRIPTION_MAX + 8);
-    if (line.endsWith('\n'))
-        line.chop(1);
+    const std::optional<QByteArray> head = ReadRegularFile(path, 4 * DESCRIPTION_MAX + 8);
+    return head ? DescriptionFromBytes(*head) : QString();
+}
+
+QString ProgramList::DescriptionFromBytes(QByteArray line)
+{
+    if (const qsizetype eol = line.indexOf('\n'); eol >= 0)
+        line.truncate(eol);
     if (line.endsWith('\r'))
         line.chop(1);
     // Descriptions are written as UTF-8 or in the program's code page.

@@ -61,6 +61,9 @@ public:
     // The first line of a description file, without its line end, at most
     // DESCRIPTION_MAX characters; empty when the file cannot be read.
     static QString FirstLine(const QString &path);
+    // The description in the first line of a program.txt's bytes: UTF-8 when
+    // valid, else the program's code page, cut to DESCRIPTION_MAX characters.
+    static QString DescriptionFromBytes(QByteArray line);
 
 private:
     std::array<ProgramEntry, CAPACITY> m_entries{};

@@ -1,5 +1,6 @@
 #include "codepage.h"
 
+#include <QStringDecoder>
 #include <QTest>
 
 class TestCodePage : public QObject {
@@ -9,6 +10,7 @@ private slots:
     void roundTrip();
     void missingCharactersBecomeQuestionMarks();
     void boundedOutputsNeverSplitACharacter();
+    void tableAgreesWithTheSystemConverter();
 };
 
 void TestCodePage::roundTrip_data()
@@ -62,6 +64,20 @@ void TestCodePage::boundedOutputsNeverSplitACharacter()
     QCOMPARE(Utf16ToAnsi(u"abcdef", narrow, 3), qsizetype(2));
     QCOMPARE(QByteArray(narrow), QByteArray("ab"));
     QCOMPARE(Utf16ToAnsi(u"abc", narrow, 0), qsizetype(0)); // no room, nothing written
+}
+
+void TestCodePage::tableAgreesWithTheSystemConverter()
+{
+    // The program carries its own table; where Qt has the converter too, both
+    // must read every byte alike.
+    QStringDecoder decoder("windows-1250");
+    QVERIFY2(decoder.isValid(), "this Qt build has no windows-1250 converter to compare with");
+    QByteArray all(256, '\0');
+    for (int i = 0; i < 256; ++i)
+        all[i] = char(i);
+    const QString expected = decoder.decode(all);
+    QCOMPARE(AnsiToQString(all), expected);
+    QCOMPARE(QStringToAnsi(expected), all);
 }
 
 QTEST_GUILESS_MAIN(TestCodePage)
