@@ -67,8 +67,8 @@ bool FitsRecords(const FileDialogResult &chosen, QByteArray &name, QByteArray &p
 
 } // namespace
 
-CPlaxonDlg::CPlaxonDlg(int templateId, QWidget *parent)
-    : MyCDialog(templateId, parent)
+CPlaxonDlg::CPlaxonDlg(int templateId, QWidget *parent, LookupFunction lookup)
+    : MyCDialog(templateId, parent), m_links(std::move(lookup))
 {
     RegisterMainTemplates();
     setWindowIcon(ResourceIcon(IDI_PLAXON));
@@ -86,7 +86,9 @@ CPlaxonDlg::CPlaxonDlg(int templateId, QWidget *parent)
 CPlaxonDlg::~CPlaxonDlg()
 {
     m_timer.stop();
-    m_links.Shutdown();
+    // A rebuild does not wait on a lookup that hangs: the old resolver stores
+    // nothing once let go, and the next window's takes over at once.
+    m_links.Shutdown(result() == RESTART_RESULT ? Resolver::RETIRE_WAIT : Resolver::STOP_WAIT);
 }
 
 QWidget *CPlaxonDlg::CreateControl(const DialogControl &control, QWidget *parent)

@@ -21,7 +21,8 @@ constexpr int RESTART_RESULT = 99;
 class CPlaxonDlg : public MyCDialog {
     Q_OBJECT
 public:
-    explicit CPlaxonDlg(int templateId, QWidget *parent = nullptr);
+    // lookup resolves the stations' addresses; tests pass a scripted one.
+    explicit CPlaxonDlg(int templateId, QWidget *parent = nullptr, LookupFunction lookup = ResolveIPv4);
     ~CPlaxonDlg() override;
 
     // Brightness selection of stations 1..4 (check boxes 1901..1904).

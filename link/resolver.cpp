@@ -17,6 +17,11 @@ struct TableGate {
     std::mutex mutex;
     uint64_t serving = 0; // id of the one resolver that may store, 0 = none
     uint64_t lastId = 0;
+    // Threads let go by Stop while inside a lookup. While one lives, no other
+    // resolver starts a lookup, so a name service that hangs holds at most
+    // one thread however often the window is rebuilt.
+    int abandoned = 0;
+    std::condition_variable_any abandonedEnded;
 };
 
 std::atomic<int> g_LiveThreads{0};
@@ -39,6 +44,13 @@ void ReturnResolvedLinks()
     }
 }
 
+// Waits until no abandoned thread is inside a lookup; false when stopped first.
+bool WaitForAbandonedLookup(TableGate &gate, std::stop_token stop)
+{
+    std::unique_lock lock(gate.mutex);
+    return gate.abandonedEnded.wait(lock, stop, [&gate] { return gate.abandoned == 0; });
+}
+
 } // namespace
 
 struct Resolver::Shared {
@@ -52,6 +64,8 @@ struct Resolver::Shared {
     StationsSnapshot stations;
     uint64_t generation = 0;
     bool wake = false;
+    bool finished = false;  // Run has left its loop
+    bool abandoned = false; // Stop let the thread go before it finished
 };
 
 StationsSnapshot TakeStationsSnapshot()
@@ -121,7 +135,16 @@ bool Resolver::Stop(std::chrono::milliseconds wait)
             m_shared->gate->serving = 0;
     }
     m_thread.request_stop();
-    if (m_ended.wait_for(wait) == std::future_status::ready) {
+    bool ended = m_ended.wait_for(wait) == std::future_status::ready;
+    if (!ended) {
+        std::lock_guard lock(m_shared->gate->mutex);
+        ended = m_shared->finished;
+        if (!ended) {
+            m_shared->abandoned = true;
+            ++m_shared->gate->abandoned;
+        }
+    }
+    if (ended) {
         m_thread.join();
         return true;
     }
@@ -171,6 +194,10 @@ void Resolver::Run(std::stop_token stop, std::shared_ptr<Shared> shared)
                 ClientSocket &link = table[s * PORTS_PER_STATION + i];
                 if (link.State() != LINK_IDLE)
                     continue;
+                if (!WaitForAbandonedLookup(gate, stop)) {
+                    stopped = true;
+                    break;
+                }
                 Ipv4SocketAddress resolved;
                 const int rc = shared->lookup(stations[s].address, stations[s].port[i], &resolved);
                 std::lock_guard lock(gate.mutex);
@@ -193,6 +220,14 @@ void Resolver::Run(std::stop_token stop, std::shared_ptr<Shared> shared)
         std::unique_lock lock(gate.mutex);
         shared->wakeup.wait_for(lock, stop, PASS_INTERVAL, [&] { return shared->wake; });
         shared->wake = false;
+    }
+    {
+        std::lock_guard lock(gate.mutex);
+        shared->finished = true;
+        if (shared->abandoned) {
+            --gate.abandoned;
+            gate.abandonedEnded.notify_all();
+        }
     }
     g_LiveThreads.fetch_sub(1);
     shared->ended.set_value();

@@ -44,6 +44,9 @@ public:
     static constexpr std::chrono::milliseconds PASS_INTERVAL{500};
     // The longest a shutdown waits for the thread to end.
     static constexpr std::chrono::milliseconds STOP_WAIT{5000};
+    // What a window rebuild waits: long enough for a thread that is not
+    // inside a lookup to end, never as long as a lookup that hangs.
+    static constexpr std::chrono::milliseconds RETIRE_WAIT{50};
 
     // Starts the thread at below-normal priority. It takes over the link
     // table: any earlier resolver stops serving it, and every resolved link
@@ -63,6 +66,8 @@ public:
     // stored in the link table. Waits at most wait for the thread to end
     // (it may be inside a host lookup that cannot be interrupted) and lets
     // it finish on its own if it does not. True when the thread ended.
+    // While a thread let go this way is still inside its lookup, no
+    // resolver starts another lookup: at most one such thread at a time.
     bool Stop(std::chrono::milliseconds wait);
 
     int32_t Control() const;

@@ -17,9 +17,11 @@
 #include "mycbutton.h"
 #include "recordsink.h"
 #include "settingsfile.h"
+#include "socketerrors.h"
 
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -28,7 +30,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -71,6 +75,7 @@ private slots:
     void loadAndSaveAs();
     void failedSavesAreReported();
     void restartBuildsANewWindowFromTheSavedSettings();
+    void rebuildsDuringAHungLookupNeitherWaitNorPileUpThreads();
     void settingsAndEditorButtonsRunTheRealDialogs();
 
 private:
@@ -475,6 +480,81 @@ void TestCPlaxonDlg::failedSavesAreReported()
     QCOMPARE(g_Settings.PC[3].PORT[0], 700u);
     QCOMPARE(g_Settings.PC[3].PORT[1], 900u);
     QCOMPARE(g_Settings.PC[0].ENABLE, 1);
+}
+
+// A name service that does not answer until the test lets it.
+class HungLookup {
+public:
+    ~HungLookup() { Release(); }
+    LookupFunction Function()
+    {
+        return [this](const char *, uint32_t, Ipv4SocketAddress *) {
+            std::unique_lock lock(m_mutex);
+            ++m_inside;
+            m_cv.wait(lock, [this] { return m_released; });
+            --m_inside;
+            return WSAEINVAL;
+        };
+    }
+    int Inside()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_inside;
+    }
+    void Release()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_released = true;
+        }
+        m_cv.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    int m_inside = 0;
+    bool m_released = false;
+};
+
+void TestCPlaxonDlg::rebuildsDuringAHungLookupNeitherWaitNorPileUpThreads()
+{
+    constexpr int kRebuilds = 8;
+    ConfigureStation(0, true, "hung.test", {m_sink[0].Port()});
+    QCOMPARE(SaveSettings(), 0);
+    HungLookup lookup;
+    CPlaxonApp app;
+    int windows = 0;
+    int mostThreads = 0;
+    qint64 longestRebuild = 0;
+    QElapsedTimer rebuild;
+    app.makeWindow = [&lookup](int templateId) { return new TestPanel(templateId, nullptr, lookup.Function()); };
+    app.onWindow = [&](CPlaxonDlg &window) {
+        if (rebuild.isValid())
+            longestRebuild = std::max(longestRebuild, rebuild.elapsed());
+        mostThreads = std::max(mostThreads, Resolver::LiveThreads());
+        auto &panel = static_cast<TestPanel &>(window);
+        panel.settingsDialog = [] { return RESTART_RESULT; };
+        const int pass = windows++;
+        QTimer::singleShot(0, &panel, [&, pass] {
+            if (pass == 0)
+                QTRY_COMPARE(lookup.Inside(), 1); // the first window's lookup hangs
+            if (pass < kRebuilds) {
+                rebuild.start();
+                QTest::mouseClick(panel.DlgItem<QPushButton>(IDC_SETTINGS), Qt::LeftButton);
+            } else {
+                QTest::keyClick(&panel, Qt::Key_Escape);
+            }
+        });
+    };
+    QVERIFY(!app.InitInstance());
+    QCOMPARE(windows, kRebuilds + 1);
+    QVERIFY2(longestRebuild < 1000, qPrintable(QStringLiteral("a rebuild took %1 ms").arg(longestRebuild)));
+    // The window's own resolver and the one left inside the hung lookup.
+    QVERIFY2(mostThreads <= 2, qPrintable(QStringLiteral("%1 resolver threads at once").arg(mostThreads)));
+    QCOMPARE(lookup.Inside(), 1);
+    lookup.Release();
+    QTRY_COMPARE(Resolver::LiveThreads(), 0);
 }
 
 void TestCPlaxonDlg::restartBuildsANewWindowFromTheSavedSettings()
