@@ -12,7 +12,6 @@
 #include "resourceicons.h"
 #include "trash.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -48,6 +47,7 @@ struct Texts {
     const char *deleteQuestion;
     const char *deleteCaption;
     const char *outsideRoot;
+    const char *notTrashed;
     const char *tooLong;
     const char *notStorable;
 };
@@ -56,11 +56,13 @@ const Texts kTexts[2] = {
     {"Otevřít program", "Adresáře", "Otevřít", "Zpět", "Hledat", "Smazat", "Název programu", "Datum", "Popis",
      "Vymazat program \"%s\" ?\r\n\r\n(přesunout do koše)", "Smazat program",
      "Program \"%s\" neleží v adresáři programů, proto jej nelze smazat.",
+     "Program \"%s\" se nepodařilo přesunout do koše.",
      "Název programu \"%s\" je příliš dlouhý: tlačítko pojme nejvýše 79 znaků.",
      "Název programu \"%s\" obsahuje znaky, které nelze uložit."},
     {"Open program", "Directory", "Open", "Cancel", "Search", "Delete", "Program name", "Date", "Description",
      "Delete program \"%s\" ?\r\n\r\n(move to Recycle Bin)", "Delete program",
      "The program \"%s\" does not lie inside the programs directory, so it cannot be deleted.",
+     "The program \"%s\" could not be moved to the Recycle Bin.",
      "The program name \"%s\" is too long: a button holds at most 79 characters.",
      "The program name \"%s\" contains characters that cannot be stored."},
 };
@@ -85,20 +87,9 @@ QString WithProgram(const char *utf8, const QString &program)
     return text;
 }
 
-bool EntryExists(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
-
 bool StartsWithAZ(const QString &text, const QString &prefix)
 {
     return ProgramList::UpperAZ(text).startsWith(ProgramList::UpperAZ(prefix));
-}
-
-QStringList SubdirectoryNames(const QString &path)
-{
-    return QDir(path).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
 }
 
 } // namespace
@@ -184,40 +175,22 @@ QString OpenDlg::FsPath(const QString &relative) const
 void OpenDlg::FillTree()
 {
     FolderTable &folders = TheFolderTable();
-    folders.Clear();
     m_tree->clear();
+    folders.Fill(m_root);
     auto *root = new QTreeWidgetItem(m_tree, QStringList{QStringLiteral("programs")});
-    root->setData(0, Qt::UserRole, folders.Add(QString(), root));
-    // Real directories already in the tree: a link back into it is no folder.
-    QSet<QString> seen;
-    if (const QString canonical = QFileInfo(m_root).canonicalFilePath(); !canonical.isEmpty())
-        seen.insert(canonical);
-    Walk(QString(), root, seen);
-    root->setExpanded(true);
+    root->setData(0, Qt::UserRole, 0);
+    folders.SetItem(0, root);
+    // Parents come before their children in the table.
+    for (int i = 1; i < folders.Count(); ++i) {
+        const FolderEntry &entry = folders.At(i);
+        const QString name = entry.path.mid(entry.path.lastIndexOf(QLatin1Char('\\')) + 1);
+        auto *item = new QTreeWidgetItem(folders.At(entry.parent).item, QStringList{name});
+        item->setData(0, Qt::UserRole, i);
+        folders.SetItem(i, item);
+    }
+    m_tree->expandAll();
     m_tree->setCurrentItem(root);
     m_tree->scrollToItem(root);
-}
-
-void OpenDlg::Walk(const QString &relative, QTreeWidgetItem *parent, QSet<QString> &seen)
-{
-    FolderTable &folders = TheFolderTable();
-    const QString path = FsPath(relative);
-    for (const QString &name : SubdirectoryNames(path)) {
-        if (name.startsWith(QLatin1Char('.')) || name.contains(QLatin1Char('\\')))
-            continue;
-        const QString directory = path + QLatin1Char('/') + name;
-        if (EntryExists(directory + QStringLiteral("/program.prg")))
-            continue; // a program, not a folder
-        const QString canonical = QFileInfo(directory).canonicalFilePath();
-        if (canonical.isEmpty() || seen.contains(canonical))
-            continue;
-        seen.insert(canonical);
-        const QString childRelative = relative.isEmpty() ? name : relative + QLatin1Char('\\') + name;
-        auto *item = new QTreeWidgetItem(parent, QStringList{name});
-        item->setData(0, Qt::UserRole, folders.Add(childRelative, item));
-        Walk(childRelative, item, seen);
-        item->setExpanded(true);
-    }
 }
 
 void OpenDlg::ListFolder()
@@ -235,7 +208,7 @@ void OpenDlg::ListFolder()
     m_currentPath = FsPath(m_currentRelative);
     ProgramList &programs = TheProgramList();
     programs.Clear();
-    programs.Scan(m_currentPath, -1, QString());
+    programs.Scan(m_currentPath, -1, QString(), folders.ResolvedRoot());
     programs.Sort(m_sortKey);
     m_list->SetItemCountKeepScroll(programs.Count());
 }
@@ -258,7 +231,7 @@ void OpenDlg::Search()
     programs.Clear();
     const QString upper = ProgramList::UpperAZ(text);
     for (int i = 0; i < folders.Count(); ++i)
-        programs.Scan(FsPath(folders.At(i).path), i, upper);
+        programs.Scan(FsPath(folders.At(i).path), i, upper, folders.ResolvedRoot());
     programs.Sort(m_sortKey);
     m_list->SetItemCount(programs.Count());
     SelectRow(0);
@@ -402,25 +375,26 @@ void OpenDlg::OnCancel()
     done(0);
 }
 
-QString OpenDlg::ResolveInsideRoot(const QString &program) const
+QStringList OpenDlg::ResolveInsideRoot(const QString &resolvedRoot, const QString &program) const
 {
-    QString root = QFileInfo(m_root).canonicalFilePath();
-    if (root.isEmpty())
-        return QString();
+    if (resolvedRoot.isEmpty())
+        return {};
     for (const QString &part : program.split(QLatin1Char('\\')))
         if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String(".."))
-            return QString();
+            return {};
     const QFileInfo target(FsPath(program));
     if (!target.exists() && !target.isSymLink())
-        return QString();
-    // The folders above the program are resolved; the program directory
-    // itself is taken as it is, so a link is moved and never followed.
+        return {};
+    // The folders above the program are resolved (a listed folder may be a
+    // link inside the root); the program directory itself is taken as it is,
+    // so a link is moved and never followed.
     const QString parent = QFileInfo(target.path()).canonicalFilePath();
-    if (!root.endsWith(QLatin1Char('/')))
-        root += QLatin1Char('/');
-    if (parent.isEmpty() || !(parent + QLatin1Char('/')).startsWith(root))
-        return QString();
-    return parent + QLatin1Char('/') + target.fileName();
+    if (parent == resolvedRoot)
+        return {target.fileName()};
+    const QString prefix = resolvedRoot.endsWith(QLatin1Char('/')) ? resolvedRoot : resolvedRoot + QLatin1Char('/');
+    if (!parent.startsWith(prefix))
+        return {};
+    return parent.mid(prefix.size()).split(QLatin1Char('/')) << target.fileName();
 }
 
 void OpenDlg::Delete()
@@ -433,13 +407,17 @@ void OpenDlg::Delete()
                        MsgButtons::YesNo, MSG_NO)
         != MSG_YES)
         return;
-    const QString target = ResolveInsideRoot(program);
-    if (target.isEmpty()) {
-        ShowMessageBox(this, WithProgram(t.outsideRoot, program), Text(t.deleteCaption), MsgIcon::Warning);
+    const QString root = QFileInfo(m_root).canonicalFilePath();
+    const QStringList below = ResolveInsideRoot(root, program);
+    // The move walks the checked folders again without following links: a
+    // folder swapped for a link meanwhile stops it.
+    const TrashResult result = below.isEmpty() ? TrashResult::NotInside : MoveToTrashBelow(root, below);
+    if (result == TrashResult::Moved) {
+        ListFolder();
         return;
     }
-    if (MoveToTrash(target))
-        ListFolder();
+    const char *refusal = result == TrashResult::NotInside ? t.outsideRoot : t.notTrashed;
+    ShowMessageBox(this, WithProgram(refusal, program), Text(t.deleteCaption), MsgIcon::Warning);
 }
 
 bool OpenDlg::OnCmdMsg(int code, int id, QWidget *control)

@@ -11,8 +11,8 @@
 #include "mycdialog.h"
 
 #include <QPointer>
-#include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QTreeWidget>
 
 class OpenDlg : public MyCDialog {
@@ -39,7 +39,6 @@ protected:
 
 private:
     void FillTree();
-    void Walk(const QString &relative, QTreeWidgetItem *parent, QSet<QString> &seen);
     void ListFolder();
     void Search();
     void EndSearch();
@@ -55,9 +54,9 @@ private:
     void SelectRow(int row);
     // The file-system path of a folder or program given relative to the root.
     QString FsPath(const QString &relative) const;
-    // The program directory to move to the trash, its folders resolved; empty
-    // when it does not lie inside the root.
-    QString ResolveInsideRoot(const QString &program) const;
+    // The program directory to move to the trash as names below the resolved
+    // root, its folders resolved; empty when it does not lie inside the root.
+    QStringList ResolveInsideRoot(const QString &resolvedRoot, const QString &program) const;
     // A message for a name that cannot be stored in a button; true when it can.
     bool Storable(const QString &program);
     static void Display(void *context, ListDispInfo *info);

@@ -1,6 +1,7 @@
 #include "programlist.h"
 
 #include "codepage.h"
+#include "foldertable.h"
 #include "regularfile.h"
 
 #include <QDateTime>
@@ -115,18 +116,22 @@ QString ProgramList::DescriptionFromBytes(QByteArray line)
     return text.left(n);
 }
 
-void ProgramList::Scan(const QString &folderPath, int folder, const QString &upperSearch)
+void ProgramList::Scan(const QString &folderPath, int folder, const QString &upperSearch, const QString &resolvedRoot)
 {
-    const QStringList names =
-        QDir(folderPath).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
-    for (const QString &name : names) {
+    const QFileInfoList entries = QDir(folderPath).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                                                                 QDir::Name | QDir::IgnoreCase);
+    for (const QFileInfo &entry : entries) {
         if (m_count >= CAPACITY)
             return;
+        const QString name = entry.fileName();
         // A backslash inside a name could not be told from the separator
         // of the program names the stations take.
         if (name == QLatin1String("_autorun") || name.contains(QLatin1Char('\\')))
             continue;
         if (!upperSearch.isEmpty() && !UpperAZ(name).contains(upperSearch))
+            continue;
+        // Nothing outside the programs folder is looked at, not even a date.
+        if (FolderTable::IsLink(entry) && FolderTable::TargetInside(entry, resolvedRoot).isEmpty())
             continue;
         const QString dir = folderPath + QLatin1Char('/') + name;
         const QFileInfo prg(dir + QStringLiteral("/program.prg"));

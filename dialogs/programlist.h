@@ -47,8 +47,9 @@ public:
     // Appends the program directories of the directory folderPath (entries
     // with a "program.prg", never "_autorun") until the list is full; with a
     // search text (upper-cased a to z) only those whose upper-cased name
-    // contains it. folder is stored with each entry.
-    void Scan(const QString &folderPath, int folder, const QString &upperSearch);
+    // contains it. folder is stored with each entry. A program directory that
+    // is a link counts only when it leads below resolvedRoot.
+    void Scan(const QString &folderPath, int folder, const QString &upperSearch, const QString &resolvedRoot);
 
     // By name (the Czech collation, case ignored) or by date, newest first,
     // to the minute. Equal entries come out in no defined order.

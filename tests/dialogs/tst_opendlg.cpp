@@ -5,7 +5,9 @@
 #include "foldertable.h"
 #include "listctrlex.h"
 #include "programlist.h"
+#include "trash.h"
 
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
@@ -122,6 +124,11 @@ private slots:
     void headersSort();
     void deleteAsksFirstThenTrashes();
     void deleteStaysInsideTheRoot();
+    void deleteRacedByALinkMovesNothingOutside();
+    void failedTrashMoveIsReported_data();
+    void failedTrashMoveIsReported();
+    void linksStayInsideTheRoot_data();
+    void linksStayInsideTheRoot();
     void cancelReturnsNothing_data();
     void cancelReturnsNothing();
     void dateAndDescriptionColumns();
@@ -454,15 +461,14 @@ void TestOpenDlg::deleteAsksFirstThenTrashes()
     });
 }
 
-// A folder that is a link to somewhere outside the root is browsed but
-// nothing in it is deleted; a program that is a link is moved as the link.
+// A program that is a link is moved as the link; a program in a folder that
+// is a link inside the root is deleted from where it really lies.
 void TestOpenDlg::deleteStaysInsideTheRoot()
 {
-    QTemporaryDir outside;
-    MakeProgram(outside.path(), QStringLiteral("shared/Foreign"));
-    MakeProgram(outside.path(), QStringLiteral("Linked"));
-    QVERIFY(QFile::link(outside.path() + QStringLiteral("/shared"), Root() + QStringLiteral("/Shared")));
-    QVERIFY(QFile::link(outside.path() + QStringLiteral("/Linked"), Root() + QStringLiteral("/Link")));
+    MakeProgram(Root(), QStringLiteral(".kept/Real"));
+    MakeProgram(Root(), QStringLiteral(".hidden/Inside/Lost"));
+    QVERIFY(QFile::link(QStringLiteral(".kept/Real"), Root() + QStringLiteral("/Link")));
+    QVERIFY(QFile::link(QStringLiteral(".hidden/Inside"), Root() + QStringLiteral("/Extra")));
     MessageRecorder boxes({MSG_YES});
     OpenDlg dlg;
     dlg.SetRoot(Root());
@@ -470,18 +476,160 @@ void TestOpenDlg::deleteStaysInsideTheRoot()
         QCOMPARE(Column(dlg), QStringList{QStringLiteral("Link")});
         Press(dlg, kDelete);
         QVERIFY(!QFileInfo(Root() + QStringLiteral("/Link")).isSymLink());
-        QVERIFY(QFileInfo::exists(outside.path() + QStringLiteral("/Linked/program.prg")));
+        QVERIFY(QFileInfo(m_data->path() + QStringLiteral("/Trash/files/Link")).isSymLink());
+        QVERIFY(QFileInfo::exists(Root() + QStringLiteral("/.kept/Real/program.prg")));
         QVERIFY(Column(dlg).isEmpty());
 
-        ClickItem(dlg, QStringLiteral("Shared"));
-        ClickRow(dlg, QStringLiteral("Foreign"));
+        ClickItem(dlg, QStringLiteral("Extra"));
+        ClickRow(dlg, QStringLiteral("Lost"));
         Press(dlg, kDelete);
-        QCOMPARE(boxes.calls.size(), 3);
-        QVERIFY(boxes.calls[2].text.contains(QStringLiteral("Shared\\Foreign")));
-        QVERIFY(QFileInfo::exists(outside.path() + QStringLiteral("/shared/Foreign/program.prg")));
-        QCOMPARE(Column(dlg), QStringList{QStringLiteral("Foreign")});
+        QCOMPARE(boxes.calls.size(), 2);
+        QVERIFY(boxes.calls[1].text.contains(QStringLiteral("\"Extra\\Lost\"")));
+        QVERIFY(!QFileInfo::exists(Root() + QStringLiteral("/.hidden/Inside/Lost")));
+        QVERIFY(QFileInfo::exists(m_data->path() + QStringLiteral("/Trash/files/Lost/program.prg")));
+        QVERIFY(Column(dlg).isEmpty());
         dlg.done(0);
     });
+}
+
+// The checked folder is swapped for a link to an outside folder holding a
+// program of the same name after the dialog's check and before the move.
+void TestOpenDlg::deleteRacedByALinkMovesNothingOutside()
+{
+    QTemporaryDir outside;
+    MakeProgram(Root(), QStringLiteral("Show/P1"));
+    MakeProgram(outside.path(), QStringLiteral("P1"));
+    int swaps = 0;
+    const TrashHook previous = SetTrashHook([&](TrashStep step) {
+        if (step != TrashStep::BeforeChecks)
+            return;
+        ++swaps;
+        QVERIFY(QDir(Root()).rename(QStringLiteral("Show"), QStringLiteral(".aside")));
+        QVERIFY(QFile::link(outside.path(), Root() + QStringLiteral("/Show")));
+    });
+    MessageRecorder boxes({MSG_YES, MSG_OK});
+    g_Settings.LANG = 1;
+    OpenDlg dlg;
+    dlg.SetRoot(Root());
+    RunModal(dlg, [&] {
+        ClickItem(dlg, QStringLiteral("Show"));
+        ClickRow(dlg, QStringLiteral("P1"));
+        Press(dlg, kDelete);
+        dlg.done(0);
+    });
+    SetTrashHook(previous);
+    QVERIFY2(swaps == 1, "the hook never ran between the check and the move: the race could not be staged");
+    QVERIFY(QFileInfo::exists(outside.path() + QStringLiteral("/P1/program.prg")));
+    QVERIFY(QFileInfo::exists(Root() + QStringLiteral("/.aside/P1/program.prg")));
+    QVERIFY(QDir(m_data->path() + QStringLiteral("/Trash/files")).isEmpty());
+    QCOMPARE(boxes.calls.size(), 2);
+    QCOMPARE(boxes.calls[1].text,
+             QStringLiteral("The program \"Show\\P1\" does not lie inside the programs directory, so it cannot be deleted."));
+}
+
+void TestOpenDlg::failedTrashMoveIsReported_data()
+{
+    QTest::addColumn<int>("lang");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("Czech") << 0 << QString::fromUtf8("Program \"Alpha\\P1\" se nepodařilo přesunout do koše.")
+                           << QStringLiteral("Smazat program");
+    QTest::newRow("English") << 1 << QStringLiteral("The program \"Alpha\\P1\" could not be moved to the Recycle Bin.")
+                             << QStringLiteral("Delete program");
+}
+
+// A file where the trash folder belongs: the trash cannot be made.
+void TestOpenDlg::failedTrashMoveIsReported()
+{
+    QFETCH(int, lang);
+    QFETCH(QString, message);
+    QFETCH(QString, caption);
+    MakeExample();
+    WriteFile(m_data->path() + QStringLiteral("/Trash"), "not a folder");
+    MessageRecorder boxes({MSG_YES, MSG_OK});
+    g_Settings.LANG = lang;
+    OpenDlg dlg;
+    dlg.SetRoot(Root());
+    RunModal(dlg, [&] {
+        ClickItem(dlg, QStringLiteral("Alpha"));
+        ClickRow(dlg, QStringLiteral("P1"));
+        Press(dlg, kDelete);
+        QCOMPARE(boxes.calls.size(), 2);
+        QCOMPARE(boxes.calls[1].text, message);
+        QCOMPARE(boxes.calls[1].caption, caption);
+        QCOMPARE(boxes.calls[1].icon, MsgIcon::Warning);
+        QCOMPARE(boxes.calls[1].owner, &dlg);
+        QCOMPARE(Column(dlg), (QStringList{QStringLiteral("P2"), QStringLiteral("P1")}));
+        QCOMPARE(SelectedName(dlg), QStringLiteral("P1"));
+        QVERIFY(QFileInfo::exists(Root() + QStringLiteral("/Alpha/P1/program.prg")));
+        dlg.done(0);
+    });
+}
+
+// Links are followed only to folders and programs inside the root that are
+// not listed otherwise, and never in place of the real folder. The fixture:
+// Czech/Prog, Show/Act, .hidden/Inside/Lost and a program Foreign outside.
+void TestOpenDlg::linksStayInsideTheRoot_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QString>("target"); // "<root>", "<parent>", "<outside>" stand for those folders
+    QTest::addColumn<QString>("tree");
+    QTest::addColumn<QStringList>("found"); // by a search for "o"
+    const QString plain = QStringLiteral("programs(Czech,Show)");
+    const QStringList prog{QStringLiteral("Czech\\Prog")};
+    QTest::newRow("to /") << "Show/slash" << "/" << plain << prog;
+    QTest::newRow("to the root's parent") << "Show/up" << "<parent>" << plain << prog;
+    QTest::newRow("to the root") << "Show/self" << "<root>" << plain << prog;
+    QTest::newRow("sorting before its target") << "AAlias" << "Czech" << plain << prog;
+    QTest::newRow("in a folder walked before its target") << "Czech/Zed" << "../Show" << plain << prog;
+    QTest::newRow("to a folder listed nowhere else")
+        << "Extra" << ".hidden/Inside" << QStringLiteral("programs(Czech,Show,Extra)")
+        << QStringList{QStringLiteral("Czech\\Prog"), QStringLiteral("Extra\\Lost")};
+    QTest::newRow("to a program outside") << "Show/Foreign" << "<outside>" << plain << prog;
+    QTest::newRow("to a program inside")
+        << "Show/Copy" << "../Czech/Prog" << plain << QStringList{QStringLiteral("Czech\\Prog"), QStringLiteral("Show\\Copy")};
+}
+
+void TestOpenDlg::linksStayInsideTheRoot()
+{
+    QFETCH(QString, link);
+    QFETCH(QString, target);
+    QFETCH(QString, tree);
+    QFETCH(QStringList, found);
+    QTemporaryDir outside;
+    MakeProgram(Root(), QStringLiteral("Czech/Prog"));
+    MakeProgram(Root(), QStringLiteral("Show/Act"));
+    MakeProgram(Root(), QStringLiteral(".hidden/Inside/Lost"));
+    MakeProgram(outside.path(), QStringLiteral("Foreign"));
+    if (target == QLatin1String("<root>"))
+        target = Root();
+    else if (target == QLatin1String("<parent>"))
+        target = QFileInfo(Root()).path();
+    else if (target == QLatin1String("<outside>"))
+        target = outside.path() + QStringLiteral("/Foreign");
+    QVERIFY(QFile::link(target, Root() + QLatin1Char('/') + link));
+    QVERIFY(QFileInfo(Root() + QLatin1Char('/') + link).exists());
+
+    OpenDlg dlg;
+    dlg.SetRoot(Root());
+    QElapsedTimer opening;
+    opening.start();
+    const int result = RunModal(dlg, [&] {
+        // Following a link out of the root would walk a whole file system.
+        QVERIFY2(opening.elapsed() < 1000, qPrintable(QStringLiteral("%1 ms to open").arg(opening.elapsed())));
+        QCOMPARE(TreeShape(dlg), tree);
+        Type(dlg, QStringLiteral("o"));
+        Press(dlg, kSearch);
+        QStringList names = Column(dlg);
+        names.sort();
+        QCOMPARE(names, found);
+        Press(dlg, kEndSearch);
+        ClickItem(dlg, QStringLiteral("Czech"));
+        ClickRow(dlg, QStringLiteral("Prog"));
+        Press(dlg, IDOK);
+    });
+    QCOMPARE(result, 1);
+    QCOMPARE(dlg.ChosenProgram(), QStringLiteral("Czech\\Prog"));
 }
 
 void TestOpenDlg::cancelReturnsNothing_data()
