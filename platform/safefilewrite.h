@@ -15,6 +15,9 @@
 // the system's error number (or another non-zero code where there is none).
 // A file that existed keeps its permission bits; a new one gets the usual
 // ones for a new file. A symbolic link is followed: the file it names is saved.
+// An existing file that takes no writes, a folder or another non-regular file
+// is refused. An I/O error while flushing the folder after the replacement is
+// reported too, although the file then already holds the new content.
 int WriteFileSafely(const QString &path, QByteArrayView data);
 
 // 0 when a save to path may be tried: path names no folder and no other
