@@ -2,6 +2,7 @@
 
 #include "codepage.h"
 #include "regularfile.h"
+#include "safefilewrite.h"
 #include "xmlvararray.h"
 
 #include <QByteArray>
@@ -10,6 +11,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -69,10 +71,12 @@ const char *SkipSpace(const char *s)
 }
 
 // Leading decimal number with optional sign, wrapping like the platform's
-// conversions do. Returns false when no digit is found.
-template <typename U>
-bool ParseDecimal(const char *s, U &out, const char **end = nullptr)
+// conversions do. Returns false when no digit is found. The arithmetic is
+// unsigned, so wrapping (and negating the most negative value) is defined.
+template <typename T>
+bool ParseDecimal(const char *s, T &out, const char **end = nullptr)
 {
+    using U = std::make_unsigned_t<T>;
     s = SkipSpace(s);
     bool negative = false;
     if (*s == '+' || *s == '-')
@@ -83,7 +87,7 @@ bool ParseDecimal(const char *s, U &out, const char **end = nullptr)
         value = U(value * 10u + U(*s++ - '0'));
     if (s == digits)
         return false;
-    out = negative ? U(U(0) - value) : value;
+    out = T(negative ? U(U(0) - value) : value);
     if (end)
         *end = s;
     return true;
@@ -305,15 +309,14 @@ int XmlFile::Create(const char *path, int encoding)
     Close();
     if (!path || !*path)
         return ENOENT;
-    auto file = std::make_unique<QSaveFile>(AnsiToQString(path));
-    errno = 0;
-    if (!file->open(QIODevice::WriteOnly)) {
-        const int code = errno ? errno : int(file->error());
-        return code ? code : 1;
-    }
-    m_out = std::move(file);
+    const QString target = AnsiToQString(path);
+    // Nothing is written before Close(); what can be known now is told now.
+    if (const int rc = CheckSaveTarget(target))
+        return rc;
+    m_outPath = target;
+    m_outData.clear();
+    m_writing = true;
     m_encoding = encoding == 0 ? 0 : 1;
-    m_writeFailed = false;
     static const char declaration0[] = "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\r\n";
     static const char declaration1[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n";
     WritePiece(m_encoding == 0 ? declaration0 : declaration1);
@@ -327,12 +330,11 @@ int XmlFile::Close()
         m_in->close();
         m_in.reset();
     }
-    if (m_out) {
-        if (m_writeFailed)
-            m_out->cancelWriting();
-        if (!m_out->commit() || m_writeFailed)
-            result = 1;
-        m_out.reset();
+    if (m_writing) {
+        result = WriteFileSafely(m_outPath, m_outData);
+        m_writing = false;
+        m_outPath.clear();
+        m_outData.clear();
     }
     return result;
 }
@@ -344,31 +346,29 @@ int XmlFile::SaveDocument(const char *path, const XmlRoot *roots)
         return rc;
     const int written = file.WriteDocument(roots);
     const int closed = file.Close();
-    return (written || closed) ? 1 : 0;
+    return closed ? closed : written;
 }
 
 void XmlFile::WritePiece(const char *data, qsizetype len)
 {
-    if (!m_out || len <= 0)
+    if (!m_writing || len <= 0)
         return;
     if (m_encoding == 1) {
         len = AnsiToUtf8(QByteArrayView(data, len), m_narrow, LINE_SIZE);
         data = m_narrow;
     }
-    if (m_out->write(data, len) != len)
-        m_writeFailed = true;
+    m_outData.append(data, len);
 }
 
 void XmlFile::WriteWidePiece(const char16_t *text, qsizetype len)
 {
-    if (!m_out || len <= 0)
+    if (!m_writing || len <= 0)
         return;
     const QStringView view(text, len);
     // In windows-1250 mode a wide text goes out in that code page, '?' for what it lacks.
     const qsizetype n = m_encoding == 1 ? Utf16ToUtf8(view, m_narrow, LINE_SIZE)
                                         : Utf16ToAnsi(view, m_narrow, LINE_SIZE);
-    if (m_out->write(m_narrow, n) != n)
-        m_writeFailed = true;
+    m_outData.append(m_narrow, n);
 }
 
 void XmlFile::WriteIndent()
@@ -381,7 +381,7 @@ int XmlFile::WriteDocument(const XmlRoot *roots)
 {
     for (const XmlRoot *r = roots; r && HasName(r->name); ++r)
         WriteRecord(r->name, r->table, static_cast<const unsigned char *>(r->record));
-    return m_writeFailed ? 1 : 0;
+    return m_writing ? 0 : 1;
 }
 
 void XmlFile::WriteRecord(const char *name, const XmlField *table, const unsigned char *record)

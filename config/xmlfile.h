@@ -6,13 +6,12 @@
 // walks the binding tables, reading walks the file line by line and stores
 // each recognised element straight into its bound field.
 
-#include <QSaveFile>
 #include <QBuffer>
+#include <QByteArray>
+#include <QString>
 
 #include <cstddef>
 #include <memory>
-
-class QFileDevice;
 
 enum XmlType : int {
     XML_END = 0,
@@ -89,14 +88,17 @@ public:
     int OpenRead(const char *path);
     // Reads the document from bytes already in memory; always 0.
     int OpenBytes(QByteArray data);
-    // 0 when the file was created and the declaration written, else an error code.
+    // 0 when a document for the file was begun with its declaration, else an
+    // error code (the path names a folder, or its folder is missing).
     // encoding 0 = windows-1250, 1 = UTF-8.
     int Create(const char *path, int encoding);
-    // 0 when every piece was written.
+    // 0 when the document was written out (1 when none was begun).
     int WriteDocument(const XmlRoot *roots);
     void ReadDocument(const XmlRoot *roots);
-    // Closes the file; a file being written is committed here, so the previous
-    // file is replaced only by a complete one. 0 when everything was written.
+    // Closes the file. A document being written is collected in memory and
+    // saved here as a whole, so the previous file is replaced only by a
+    // complete one and stays as it was when any step fails. 0 when everything
+    // was written, else an error code.
     int Close();
 
     // Create (UTF-8), WriteDocument and Close in one: 0 when the whole file was written.
@@ -119,10 +121,11 @@ private:
     qsizetype CollectText(const char *value, char *out, qsizetype cap);
 
     std::unique_ptr<QBuffer> m_in;
-    std::unique_ptr<QSaveFile> m_out;
+    QString m_outPath;
+    QByteArray m_outData;
+    bool m_writing = false;
     int m_encoding = 1;
     int m_depth = 0;
-    bool m_writeFailed = false;
     qsizetype m_lineLen = 0;
     char m_line[LINE_SIZE];
     char m_narrow[LINE_SIZE];

@@ -351,6 +351,9 @@ void TestXmlFile::countIsBounded_data()
     QTest::newRow("negative") << QByteArray("-5") << 0ull;
     QTest::newRow("absurd") << QByteArray("2147483647") << qulonglong(XmlVarArray::MAX_ELEMENTS);
     QTest::newRow("wraps past 32 bits") << QByteArray("4294967299") << 3ull;
+    QTest::newRow("most negative") << QByteArray("-2147483648") << 0ull;
+    QTest::newRow("wraps to most negative") << QByteArray("2147483648") << 0ull;
+    QTest::newRow("negative wraps to positive") << QByteArray("-4294967294") << 2ull;
     QTest::newRow("garbage") << QByteArray("x") << 0ull;
 }
 

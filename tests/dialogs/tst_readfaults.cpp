@@ -10,6 +10,7 @@
 #include "settingsfile.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -156,7 +157,7 @@ void TestReadFaults::unreadableFileGivesItsOutcomeAtOnce()
         ProgramList &list = TheProgramList();
         list.Clear();
         timer.start();
-        list.Scan(QStringLiteral("programs/Show"), -1, QString());
+        list.Scan(QStringLiteral("programs/Show"), -1, QString(), QFileInfo(QStringLiteral("programs")).canonicalFilePath());
         QVERIFY(timer.elapsed() < kInterfaceBudgetMs);
         QCOMPARE(list.Count(), 1);
         QCOMPARE(list.NameOf(0), QStringLiteral("Finale"));

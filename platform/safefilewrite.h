@@ -1,0 +1,25 @@
+#pragma once
+
+// Whole-file saves that never leave a damaged or emptied file behind.
+//
+// The bytes go to a new temporary file beside the target, which replaces the
+// target only after every write, the flush to the medium and the close have
+// succeeded. Only where the folder takes no new file but the file itself is
+// writable is the file rewritten in place. Every step's result is checked; a
+// failure before the replacement leaves the previous file as it was.
+
+#include <QByteArrayView>
+#include <QString>
+
+// Writes data as the whole content of the file at path. 0 on success, else
+// the system's error number (or another non-zero code where there is none).
+// A file that existed keeps its permission bits; a new one gets the usual
+// ones for a new file. A symbolic link is followed: the file it names is saved.
+// An existing file that takes no writes, a folder or another non-regular file
+// is refused. An I/O error while flushing the folder after the replacement is
+// reported too, although the file then already holds the new content.
+int WriteFileSafely(const QString &path, QByteArrayView data);
+
+// 0 when a save to path may be tried: path names no folder and no other
+// non-regular file, and its folder exists. Writes nothing.
+int CheckSaveTarget(const QString &path);

@@ -1,0 +1,60 @@
+#pragma once
+
+// Real file-system faults for save tests: a small tmpfs in a private mount
+// namespace (filled up, or remounted read-only), and a file-system user id
+// without the root capabilities, so that permission bits apply. Each helper
+// returns an empty text when it staged its fault, else why it could not.
+
+#include <QByteArray>
+#include <QString>
+
+#include <sys/types.h>
+
+// Moves this thread into its own mount namespace whose mounts do not
+// propagate to the rest of the system (once per process; needs root).
+QString EnterPrivateMounts();
+
+// A tmpfs of the given size mounted on an existing folder for the object's
+// lifetime (lazily unmounted at the end).
+class TmpfsMount {
+public:
+    TmpfsMount(const QString &folder, qint64 bytes);
+    ~TmpfsMount();
+    TmpfsMount(const TmpfsMount &) = delete;
+    TmpfsMount &operator=(const TmpfsMount &) = delete;
+
+    const QString &Error() const { return m_error; }
+    QString RemountReadOnly();
+
+private:
+    QByteArray m_folder;
+    QString m_error;
+    bool m_mounted = false;
+};
+
+// Writes a filler file into folder until the file system has no block left,
+// then checks that statvfs reports no free space.
+QString FillUp(const QString &folder);
+// Free bytes for an unprivileged writer, as statvfs reports them; -1 on error.
+qint64 FreeBytes(const QString &folder);
+
+// For its lifetime, this thread's file-system accesses run as uid/gid, which
+// drops the capability to override permission bits. Undone at the end.
+class FsIdentity {
+public:
+    FsIdentity(uid_t uid, gid_t gid);
+    ~FsIdentity();
+    FsIdentity(const FsIdentity &) = delete;
+    FsIdentity &operator=(const FsIdentity &) = delete;
+
+    const QString &Error() const { return m_error; }
+
+private:
+    QString m_error;
+};
+
+// Hands a file or folder to uid/gid with the given permission bits.
+QString SetOwnerAndMode(const QString &path, uid_t uid, gid_t gid, mode_t mode);
+
+// A short hex checksum of the bytes, printed next to a test's verdicts.
+QByteArray Checksum(const QByteArray &data);
