@@ -10,6 +10,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -70,6 +71,29 @@ std::optional<char16_t> SymbolWord(QByteArrayView word)
     return std::nullopt;
 }
 
+bool IsLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+std::optional<Qt::Alignment> AlignmentWord(QByteArrayView word)
+{
+    if (word == "pard" || word == "ql")
+        return Qt::AlignLeft;
+    if (word == "qc")
+        return Qt::AlignHCenter;
+    if (word == "qr")
+        return Qt::AlignRight;
+    if (word == "qj")
+        return Qt::AlignJustify;
+    return std::nullopt;
+}
+
 class Reader {
 public:
     Reader(QByteArrayView rtf, QTextDocument *document) : m_in(rtf), m_cursor(document) {}
@@ -80,7 +104,17 @@ private:
     GroupState &State() { return m_stack.back(); }
     void Push();
     void Pop();
+    void Escape();
+    void ReadControlWord();
+    std::optional<int> ReadParameter();
+    void ControlSymbol(char symbol);
+    void HexByte();
     void ControlWord(QByteArrayView word, std::optional<int> param);
+    bool ReaderWord(QByteArrayView word, std::optional<int> param);
+    void ColorComponent(QByteArrayView word, std::optional<int> param);
+    bool DestinationWord(QByteArrayView word);
+    void FormattingWord(QByteArrayView word, std::optional<int> param);
+    bool CharacterWord(QByteArrayView word, std::optional<int> param);
     void Byte(char byte);
     void Unicode(char16_t ch);
     void FlushBytes();
@@ -121,84 +155,9 @@ void Reader::Run()
         case '\r':
         case '\n':
             break;
-        case '\\': {
-            if (m_pos >= m_in.size())
-                break;
-            const char next = m_in[m_pos];
-            if ((next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z')) {
-                const qsizetype start = m_pos;
-                while (m_pos < m_in.size() && m_pos - start < kMaxWordLength
-                       && ((m_in[m_pos] >= 'a' && m_in[m_pos] <= 'z') || (m_in[m_pos] >= 'A' && m_in[m_pos] <= 'Z')))
-                    ++m_pos;
-                const QByteArrayView word = m_in.sliced(start, m_pos - start);
-                std::optional<int> param;
-                bool negative = false;
-                if (m_pos < m_in.size() && m_in[m_pos] == '-' && m_pos + 1 < m_in.size() && m_in[m_pos + 1] >= '0'
-                    && m_in[m_pos + 1] <= '9') {
-                    negative = true;
-                    ++m_pos;
-                }
-                if (m_pos < m_in.size() && m_in[m_pos] >= '0' && m_in[m_pos] <= '9') {
-                    long long value = 0;
-                    int digits = 0;
-                    while (m_pos < m_in.size() && m_in[m_pos] >= '0' && m_in[m_pos] <= '9') {
-                        if (digits++ < 10)
-                            value = value * 10 + (m_in[m_pos] - '0');
-                        ++m_pos;
-                    }
-                    if (value > 0x7FFFFFFF)
-                        value = 0x7FFFFFFF;
-                    param = int(negative ? -value : value);
-                }
-                if (m_pos < m_in.size() && m_in[m_pos] == ' ')
-                    ++m_pos; // the delimiting blank belongs to the word
-                ControlWord(word, param);
-                break;
-            }
-            ++m_pos;
-            switch (next) {
-            case '\'': {
-                if (m_pos + 2 > m_in.size()) {
-                    m_pos = m_in.size();
-                    break;
-                }
-                bool ok = false;
-                const int value = QByteArray(m_in.sliced(m_pos, 2).data(), 2).toInt(&ok, 16);
-                m_pos += 2;
-                if (ok && !SkipFallback())
-                    Byte(char(value));
-                break;
-            }
-            case '\\':
-            case '{':
-            case '}':
-                if (!SkipFallback())
-                    Byte(next);
-                break;
-            case '~':
-                if (!SkipFallback())
-                    Unicode(u'\u00A0');
-                break;
-            case '_':
-                if (!SkipFallback())
-                    Unicode(u'\u2011');
-                break;
-            case '-':
-                SkipFallback(); // an optional hyphen shows nothing
-                break;
-            case '*':
-                State().dest = Destination::Skip;
-                break;
-            case '\r':
-            case '\n':
-                ControlWord("par", std::nullopt);
-                break;
-            default:
-                SkipFallback();
-                break;
-            }
+        case '\\':
+            Escape();
             break;
-        }
         default:
             if (!SkipFallback())
                 Byte(c);
@@ -206,6 +165,100 @@ void Reader::Run()
         }
     }
     Flush();
+}
+
+// After a backslash: a control word (letters) or a control symbol.
+void Reader::Escape()
+{
+    if (m_pos >= m_in.size())
+        return;
+    const char next = m_in[m_pos];
+    if (IsLetter(next)) {
+        ReadControlWord();
+        return;
+    }
+    ++m_pos;
+    ControlSymbol(next);
+}
+
+void Reader::ReadControlWord()
+{
+    const qsizetype start = m_pos;
+    while (m_pos < m_in.size() && m_pos - start < kMaxWordLength && IsLetter(m_in[m_pos]))
+        ++m_pos;
+    const QByteArrayView word = m_in.sliced(start, m_pos - start);
+    const std::optional<int> param = ReadParameter();
+    if (m_pos < m_in.size() && m_in[m_pos] == ' ')
+        ++m_pos; // the delimiting blank belongs to the word
+    ControlWord(word, param);
+}
+
+// A control word's optional signed number, held to the int range.
+std::optional<int> Reader::ReadParameter()
+{
+    bool negative = false;
+    if (m_pos + 1 < m_in.size() && m_in[m_pos] == '-' && IsDigit(m_in[m_pos + 1])) {
+        negative = true;
+        ++m_pos;
+    }
+    if (m_pos >= m_in.size() || !IsDigit(m_in[m_pos]))
+        return std::nullopt;
+    long long value = 0;
+    int digits = 0;
+    while (m_pos < m_in.size() && IsDigit(m_in[m_pos])) {
+        if (digits++ < 10)
+            value = value * 10 + (m_in[m_pos] - '0');
+        ++m_pos;
+    }
+    value = std::min(value, 0x7FFFFFFFLL);
+    return int(negative ? -value : value);
+}
+
+void Reader::ControlSymbol(char symbol)
+{
+    switch (symbol) {
+    case '\'':
+        HexByte();
+        break;
+    case '\\':
+    case '{':
+    case '}':
+        if (!SkipFallback())
+            Byte(symbol);
+        break;
+    case '~':
+        if (!SkipFallback())
+            Unicode(u'\u00A0');
+        break;
+    case '_':
+        if (!SkipFallback())
+            Unicode(u'\u2011');
+        break;
+    case '*':
+        State().dest = Destination::Skip;
+        break;
+    case '\r':
+    case '\n':
+        ControlWord("par", std::nullopt);
+        break;
+    default:
+        SkipFallback(); // an optional hyphen (\-) and unknown symbols show nothing
+        break;
+    }
+}
+
+// \'hh: one byte in the document's code page.
+void Reader::HexByte()
+{
+    if (m_pos + 2 > m_in.size()) {
+        m_pos = m_in.size();
+        return;
+    }
+    bool ok = false;
+    const int value = QByteArray(m_in.sliced(m_pos, 2).data(), 2).toInt(&ok, 16);
+    m_pos += 2;
+    if (ok && !SkipFallback())
+        Byte(char(value));
 }
 
 void Reader::Push()
@@ -264,31 +317,13 @@ void Reader::SetCodePage(int codePage)
 
 void Reader::ControlWord(QByteArrayView word, std::optional<int> param)
 {
-    GroupState &s = State();
-    // The words that change the reader's own state apply in every destination.
-    if (word == "ansicpg") {
-        if (param && *param > 0)
-            SetCodePage(*param);
+    if (ReaderWord(word, param))
         return;
-    }
-    if (word == "uc") {
-        s.uc = param ? std::max(0, *param) : 1;
-        return;
-    }
-    if (word == "bin") {
-        // Binary data: its bytes are not text and may hold braces.
-        const qsizetype n = param ? std::max(0, *param) : 0;
-        m_pos = std::min(m_in.size(), m_pos + n);
-        return;
-    }
+    const GroupState &s = State();
     if (s.dest == Destination::Skip)
         return;
     if (s.dest == Destination::ColorTable) {
-        int *component = word == "red" ? &m_red : word == "green" ? &m_green : word == "blue" ? &m_blue : nullptr;
-        if (component) {
-            *component = std::clamp(param.value_or(0), 0, 255);
-            m_colorSet = true;
-        }
+        ColorComponent(word, param);
         return;
     }
     if (word == "u") {
@@ -299,27 +334,67 @@ void Reader::ControlWord(QByteArrayView word, std::optional<int> param)
         m_skipFallback = s.uc;
         return;
     }
-    if (SkipFallback())
+    if (SkipFallback() || DestinationWord(word))
         return;
+    if (const auto symbol = SymbolWord(word)) {
+        Unicode(*symbol);
+        return;
+    }
+    FormattingWord(word, param);
+}
 
+// The words that change the reader's own state; they apply in every destination.
+bool Reader::ReaderWord(QByteArrayView word, std::optional<int> param)
+{
+    if (word == "ansicpg") {
+        if (param && *param > 0)
+            SetCodePage(*param);
+        return true;
+    }
+    if (word == "uc") {
+        State().uc = param ? std::max(0, *param) : 1;
+        return true;
+    }
+    if (word == "bin") {
+        // Binary data: its bytes are not text and may hold braces.
+        const qsizetype n = param ? std::max(0, *param) : 0;
+        m_pos = std::min(m_in.size(), m_pos + n);
+        return true;
+    }
+    return false;
+}
+
+void Reader::ColorComponent(QByteArrayView word, std::optional<int> param)
+{
+    int *component = word == "red" ? &m_red : word == "green" ? &m_green : word == "blue" ? &m_blue : nullptr;
+    if (component) {
+        *component = std::clamp(param.value_or(0), 0, 255);
+        m_colorSet = true;
+    }
+}
+
+// A word that opens the colour table or a destination whose text is skipped.
+bool Reader::DestinationWord(QByteArrayView word)
+{
+    GroupState &s = State();
     if (word == "colortbl") {
         Flush();
         s.dest = Destination::ColorTable;
         m_colors.clear();
         m_red = m_green = m_blue = 0;
         m_colorSet = false;
-        return;
+        return true;
     }
     if (IsDestinationToSkip(word)) {
         Flush();
         s.dest = Destination::Skip;
-        return;
+        return true;
     }
-    if (const auto symbol = SymbolWord(word)) {
-        Unicode(*symbol);
-        return;
-    }
-    const bool on = !param || *param != 0;
+    return false;
+}
+
+void Reader::FormattingWord(QByteArrayView word, std::optional<int> param)
+{
     if (word == "par") {
         Flush();
         m_cursor.insertBlock();
@@ -327,21 +402,36 @@ void Reader::ControlWord(QByteArrayView word, std::optional<int> param)
         Unicode(QChar::LineSeparator);
     } else if (word == "tab") {
         Unicode(u'\t');
-    } else if (word == "b") {
+    } else if (const auto alignment = AlignmentWord(word)) {
         Flush();
-        s.bold = on;
-    } else if (word == "i") {
-        Flush();
-        s.italic = on;
-    } else if (word == "ul") {
-        Flush();
-        s.underline = on;
-    } else if (word == "ulnone") {
+        QTextBlockFormat block = m_cursor.blockFormat();
+        block.setAlignment(*alignment);
+        m_cursor.setBlockFormat(block);
+    } else {
+        CharacterWord(word, param);
+    }
+}
+
+// Character formatting; text before the change keeps the format it had.
+bool Reader::CharacterWord(QByteArrayView word, std::optional<int> param)
+{
+    static const struct {
+        const char *word;
+        bool GroupState::*flag;
+    } kToggles[] = {
+        {"b", &GroupState::bold}, {"i", &GroupState::italic}, {"ul", &GroupState::underline}, {"strike", &GroupState::strike},
+    };
+    GroupState &s = State();
+    for (const auto &toggle : kToggles) {
+        if (word == QByteArrayView(toggle.word)) {
+            Flush();
+            s.*toggle.flag = !param || *param != 0;
+            return true;
+        }
+    }
+    if (word == "ulnone") {
         Flush();
         s.underline = false;
-    } else if (word == "strike") {
-        Flush();
-        s.strike = on;
     } else if (word == "fs") {
         Flush();
         s.halfPoints = param ? std::clamp(*param, 0, 3000) : 24;
@@ -351,15 +441,10 @@ void Reader::ControlWord(QByteArrayView word, std::optional<int> param)
     } else if (word == "plain") {
         Flush();
         s.Plain();
-    } else if (word == "pard" || word == "ql" || word == "qc" || word == "qr" || word == "qj") {
-        Flush();
-        QTextBlockFormat block = m_cursor.blockFormat();
-        block.setAlignment(word == "qc"   ? Qt::AlignHCenter
-                           : word == "qr" ? Qt::AlignRight
-                           : word == "qj" ? Qt::AlignJustify
-                                          : Qt::AlignLeft);
-        m_cursor.setBlockFormat(block);
+    } else {
+        return false;
     }
+    return true;
 }
 
 void Reader::Byte(char byte)
