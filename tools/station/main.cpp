@@ -70,6 +70,53 @@ int UsageError(const QString &message)
     return 2;
 }
 
+// The command line's options, each with its help text.
+struct Options {
+    const QCommandLineOption listen{
+        {QStringLiteral("l"), QStringLiteral("listen")},
+        QStringLiteral("Listen on <address> (an IPv4 or IPv6 address of this machine, or 0.0.0.0 for all). "
+                       "Default 127.0.0.1: only panels on this machine can connect."),
+        QStringLiteral("address"), QStringLiteral("127.0.0.1")};
+    const QCommandLineOption closeAfter{
+        QStringLiteral("close-after"),
+        QStringLiteral("Close each connection after its <n>-th record, as a station that drops the link."),
+        QStringLiteral("n")};
+    const QCommandLineOption stopReading{
+        QStringLiteral("stop-reading-after"),
+        QStringLiteral("Stop reading each connection after its <n>-th record (0: never read), as a station that "
+                       "hangs. The connection stays open; unread records pile up in the network buffers."),
+        QStringLiteral("n")};
+    const QCommandLineOption resumeReading{
+        QStringLiteral("resume-reading-after"),
+        QStringLiteral("With --stop-reading-after, read again <ms> milliseconds after stopping, as a station that "
+                       "stalls for a while. The records that waited are then printed; none may be cut."),
+        QStringLiteral("ms")};
+    const QCommandLineOption refuseFor{
+        QStringLiteral("refuse-for"),
+        QStringLiteral("Refuse connections for <ms> milliseconds at start, and again after each connection closed "
+                       "by --close-after, as a station whose display program is restarting."),
+        QStringLiteral("ms")};
+    const QCommandLineOption send{
+        QStringLiteral("send"),
+        QStringLiteral("Send <text> (unsolicited bytes; \\n, \\r, \\t and \\xHH are understood) to each new "
+                       "connection. The panel must ignore them."),
+        QStringLiteral("text")};
+    const QCommandLineOption sendEvery{
+        QStringLiteral("send-every"), QStringLiteral("Repeat --send every <ms> milliseconds."), QStringLiteral("ms")};
+    const QCommandLineOption exitAfter{
+        QStringLiteral("exit-after"), QStringLiteral("Exit after <n> records in all, for scripts."), QStringLiteral("n")};
+
+    void AddTo(QCommandLineParser &parser) const
+    {
+        parser.setApplicationDescription(QString::fromUtf8(kDescription));
+        parser.addHelpOption();
+        parser.addVersionOption();
+        parser.addOptions({listen, closeAfter, stopReading, resumeReading, refuseFor, send, sendEvery, exitAfter});
+        parser.addPositionalArgument(QStringLiteral("PORT"), QStringLiteral("Port(s) to listen on, default 700."),
+                                     QStringLiteral("[PORT...]"));
+    }
+};
+
 bool ParseCount(const QCommandLineParser &parser, const QCommandLineOption &option, int minimum, int &out)
 {
     if (!parser.isSet(option))
@@ -82,117 +129,80 @@ bool ParseCount(const QCommandLineParser &parser, const QCommandLineOption &opti
     return true;
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+// --send's text with \n, \r, \t and \xHH turned into their bytes.
+QByteArray UnescapeSendText(const QByteArray &text)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("plaxon-station"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(PLAXON_VERSION));
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QString::fromUtf8(kDescription));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption listenOpt(
-        {QStringLiteral("l"), QStringLiteral("listen")},
-        QStringLiteral("Listen on <address> (an IPv4 or IPv6 address of this machine, or 0.0.0.0 for all). "
-                       "Default 127.0.0.1: only panels on this machine can connect."),
-        QStringLiteral("address"), QStringLiteral("127.0.0.1"));
-    const QCommandLineOption closeOpt(
-        QStringLiteral("close-after"),
-        QStringLiteral("Close each connection after its <n>-th record, as a station that drops the link."),
-        QStringLiteral("n"));
-    const QCommandLineOption stopOpt(
-        QStringLiteral("stop-reading-after"),
-        QStringLiteral("Stop reading each connection after its <n>-th record (0: never read), as a station that "
-                       "hangs. The connection stays open; unread records pile up in the network buffers."),
-        QStringLiteral("n"));
-    const QCommandLineOption resumeOpt(
-        QStringLiteral("resume-reading-after"),
-        QStringLiteral("With --stop-reading-after, read again <ms> milliseconds after stopping, as a station that "
-                       "stalls for a while. The records that waited are then printed; none may be cut."),
-        QStringLiteral("ms"));
-    const QCommandLineOption refuseOpt(
-        QStringLiteral("refuse-for"),
-        QStringLiteral("Refuse connections for <ms> milliseconds at start, and again after each connection closed "
-                       "by --close-after, as a station whose display program is restarting."),
-        QStringLiteral("ms"));
-    const QCommandLineOption sendOpt(
-        QStringLiteral("send"),
-        QStringLiteral("Send <text> (unsolicited bytes; \\n, \\r, \\t and \\xHH are understood) to each new "
-                       "connection. The panel must ignore them."),
-        QStringLiteral("text"));
-    const QCommandLineOption sendEveryOpt(
-        QStringLiteral("send-every"),
-        QStringLiteral("Repeat --send every <ms> milliseconds."),
-        QStringLiteral("ms"));
-    const QCommandLineOption exitOpt(
-        QStringLiteral("exit-after"),
-        QStringLiteral("Exit after <n> records in all, for scripts."),
-        QStringLiteral("n"));
-    parser.addOptions({listenOpt, closeOpt, stopOpt, resumeOpt, refuseOpt, sendOpt, sendEveryOpt, exitOpt});
-    parser.addPositionalArgument(QStringLiteral("PORT"), QStringLiteral("Port(s) to listen on, default 700."),
-                                 QStringLiteral("[PORT...]"));
-    parser.process(app);
-
-    StationOptions options;
-    if (!options.listenAddress.setAddress(parser.value(listenOpt)))
-        return UsageError(QStringLiteral("'%1' is not an IP address").arg(parser.value(listenOpt)));
-    if (!ParseCount(parser, closeOpt, 1, options.closeAfter))
-        return UsageError(QStringLiteral("--close-after needs a number of at least 1"));
-    if (!ParseCount(parser, stopOpt, 0, options.stopReadingAfter))
-        return UsageError(QStringLiteral("--stop-reading-after needs a number of at least 0"));
-    if (!ParseCount(parser, resumeOpt, 1, options.resumeReadingAfterMs))
-        return UsageError(QStringLiteral("--resume-reading-after needs milliseconds, at least 1"));
-    if (parser.isSet(resumeOpt) && !parser.isSet(stopOpt))
-        return UsageError(QStringLiteral("--resume-reading-after needs --stop-reading-after"));
-    if (!ParseCount(parser, refuseOpt, 1, options.refuseForMs))
-        return UsageError(QStringLiteral("--refuse-for needs milliseconds, at least 1"));
-    if (!ParseCount(parser, sendEveryOpt, 1, options.sendEveryMs))
-        return UsageError(QStringLiteral("--send-every needs milliseconds, at least 1"));
-    if (!ParseCount(parser, exitOpt, 1, options.exitAfter))
-        return UsageError(QStringLiteral("--exit-after needs a number of at least 1"));
-    if (parser.isSet(sendEveryOpt) && !parser.isSet(sendOpt))
-        return UsageError(QStringLiteral("--send-every needs --send"));
-    if (parser.isSet(sendOpt)) {
-        const QByteArray text = parser.value(sendOpt).toUtf8();
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            if (text[i] != '\\' || i + 1 == text.size()) {
-                options.sendBytes += text[i];
-                continue;
-            }
-            const char c = text[++i];
-            if (c == 'n') {
-                options.sendBytes += '\n';
-            } else if (c == 'r') {
-                options.sendBytes += '\r';
-            } else if (c == 't') {
-                options.sendBytes += '\t';
-            } else if (c == 'x' && i + 2 < text.size() && QByteArray::fromHex(text.mid(i + 1, 2)).size() == 1) {
-                options.sendBytes += QByteArray::fromHex(text.mid(i + 1, 2));
-                i += 2;
-            } else {
-                options.sendBytes += c;
-            }
+    QByteArray bytes;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            bytes += text[i];
+            continue;
         }
-        if (options.sendBytes.isEmpty())
-            return UsageError(QStringLiteral("--send needs at least one byte"));
+        const char c = text[++i];
+        if (c == 'n') {
+            bytes += '\n';
+        } else if (c == 'r') {
+            bytes += '\r';
+        } else if (c == 't') {
+            bytes += '\t';
+        } else if (c == 'x' && i + 2 < text.size() && QByteArray::fromHex(text.mid(i + 1, 2)).size() == 1) {
+            bytes += QByteArray::fromHex(text.mid(i + 1, 2));
+            i += 2;
+        } else {
+            bytes += c;
+        }
     }
+    return bytes;
+}
 
-    for (const QString &arg : parser.positionalArguments()) {
+// The fault options into options; the mistake's message, or empty.
+QString ReadFaultOptions(const QCommandLineParser &parser, const Options &o, StationOptions &options)
+{
+    if (!ParseCount(parser, o.closeAfter, 1, options.closeAfter))
+        return QStringLiteral("--close-after needs a number of at least 1");
+    if (!ParseCount(parser, o.stopReading, 0, options.stopReadingAfter))
+        return QStringLiteral("--stop-reading-after needs a number of at least 0");
+    if (!ParseCount(parser, o.resumeReading, 1, options.resumeReadingAfterMs))
+        return QStringLiteral("--resume-reading-after needs milliseconds, at least 1");
+    if (parser.isSet(o.resumeReading) && !parser.isSet(o.stopReading))
+        return QStringLiteral("--resume-reading-after needs --stop-reading-after");
+    if (!ParseCount(parser, o.refuseFor, 1, options.refuseForMs))
+        return QStringLiteral("--refuse-for needs milliseconds, at least 1");
+    if (!ParseCount(parser, o.sendEvery, 1, options.sendEveryMs))
+        return QStringLiteral("--send-every needs milliseconds, at least 1");
+    if (!ParseCount(parser, o.exitAfter, 1, options.exitAfter))
+        return QStringLiteral("--exit-after needs a number of at least 1");
+    if (parser.isSet(o.sendEvery) && !parser.isSet(o.send))
+        return QStringLiteral("--send-every needs --send");
+    if (parser.isSet(o.send)) {
+        options.sendBytes = UnescapeSendText(parser.value(o.send).toUtf8());
+        if (options.sendBytes.isEmpty())
+            return QStringLiteral("--send needs at least one byte");
+    }
+    return QString();
+}
+
+// The ports given as arguments ("700", "700,701"), each once; 700 when none.
+QString ReadPorts(const QStringList &arguments, QList<quint16> &ports)
+{
+    for (const QString &arg : arguments) {
         for (const QString &part : arg.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
             bool ok = false;
             const uint port = part.trimmed().toUInt(&ok);
             if (!ok || port == 0 || port > 65535)
-                return UsageError(QStringLiteral("'%1' is not a port number (1..65535)").arg(part));
-            if (!options.ports.contains(quint16(port)))
-                options.ports.append(quint16(port));
+                return QStringLiteral("'%1' is not a port number (1..65535)").arg(part);
+            if (!ports.contains(quint16(port)))
+                ports.append(quint16(port));
         }
     }
-    if (options.ports.isEmpty())
-        options.ports.append(700);
+    if (ports.isEmpty())
+        ports.append(700);
+    return QString();
+}
 
+// Listens on every port until the event loop ends; 1 when a port cannot be had.
+int Serve(QCoreApplication &app, const StationOptions &options)
+{
     int records = 0;
     std::vector<std::unique_ptr<StationListener>> listeners;
     for (const quint16 port : options.ports) {
@@ -206,4 +216,28 @@ int main(int argc, char *argv[])
         listeners.push_back(std::move(listener));
     }
     return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("plaxon-station"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PLAXON_VERSION));
+
+    const Options o;
+    QCommandLineParser parser;
+    o.AddTo(parser);
+    parser.process(app);
+
+    StationOptions options;
+    if (!options.listenAddress.setAddress(parser.value(o.listen)))
+        return UsageError(QStringLiteral("'%1' is not an IP address").arg(parser.value(o.listen)));
+    QString mistake = ReadFaultOptions(parser, o, options);
+    if (mistake.isEmpty())
+        mistake = ReadPorts(parser.positionalArguments(), options.ports);
+    if (!mistake.isEmpty())
+        return UsageError(mistake);
+    return Serve(app, options);
 }
