@@ -3,9 +3,7 @@
 // The main window's layout types (the settings' DIALOG value): which template
 // each uses and at which launch button the window height is cut.
 
-constexpr int IDD_PLAXON_5X8 = 101;
-constexpr int IDD_PLAXON_10X4 = 102;
-constexpr int IDD_PLAXON_WIDE = 162;
+#include "maintemplates.h"
 
 // The template for a layout type; a value outside 0..13 keeps previous.
 int TemplateForLayout(int dialog, int previous);

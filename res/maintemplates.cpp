@@ -1,7 +1,6 @@
 #include "maintemplates.h"
 
 #include "dialogtemplate.h"
-#include "layouttypes.h"
 
 namespace {
 

@@ -3,6 +3,11 @@
 // The main window's templates 101 (5 x 8 buttons), 102 (10 x 4) and 162
 // (5 x 8 wide buttons): the same controls at different places.
 
+// Template identifiers of the main window, one per arrangement of the buttons.
+constexpr int IDD_PLAXON_5X8 = 101;
+constexpr int IDD_PLAXON_10X4 = 102;
+constexpr int IDD_PLAXON_WIDE = 162;
+
 // Control identifiers of the main window.
 constexpr int IDC_LOAD = 2200;
 constexpr int IDC_SAVE_AS = 2201;
