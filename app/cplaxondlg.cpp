@@ -125,8 +125,15 @@ bool CPlaxonDlg::OnInitDialog()
 void CPlaxonDlg::CutToLayout()
 {
     const int cut = CutButtonForLayout(g_Settings.DIALOG);
-    if (QWidget *button = cut ? GetDlgItem(cut) : nullptr)
-        setFixedHeight(button->y()); // the buttons below stay in the window, out of view
+    QWidget *button = cut ? GetDlgItem(cut) : nullptr;
+    if (!button)
+        return;
+    setFixedHeight(button->y()); // the buttons below stay in the window, out of view
+    // A button nobody can see must not launch a show: it takes no focus, so
+    // neither Tab, Enter nor Space ever reaches it.
+    for (int i = 0; i < ControlCount(); ++i)
+        if (QWidget *w = ControlAt(i); w && w->y() >= height())
+            w->setFocusPolicy(Qt::NoFocus);
 }
 
 void CPlaxonDlg::SetIcons()

@@ -91,9 +91,7 @@ QWidget *TemplateBuilder::CreateWidget(const DialogControl &c, QWidget *parent)
     case ControlKind::PushButton:
     case ControlKind::DefPushButton:
     case ControlKind::OwnerButton: {
-        auto *button = new QPushButton(c.Has(StyleIcon) ? QString() : c.text, parent);
-        button->setDefault(c.kind == ControlKind::DefPushButton);
-        return button;
+        return new QPushButton(c.Has(StyleIcon) ? QString() : c.text, parent);
     }
     case ControlKind::CheckBox:
     case ControlKind::ThreeState: {
@@ -205,6 +203,13 @@ QList<QWidget *> TemplateBuilder::Build(const DialogTemplate &tmpl, QWidget *dia
         if (w->parentWidget() != dialog)
             w->setParent(dialog);
         w->setProperty(IdProperty, c.id);
+        if (auto *button = qobject_cast<QPushButton *>(w)) {
+            // Only the template makes a default button. Qt's auto-default
+            // would let a focused button click itself on Enter, and would let
+            // the dialog pick the first button as its default.
+            button->setAutoDefault(false);
+            button->setDefault(c.kind == ControlKind::DefPushButton);
+        }
 
         QRect r = du.Rect(c.x, c.y, c.cx, c.cy);
         if (auto *combo = qobject_cast<QComboBox *>(w)) {

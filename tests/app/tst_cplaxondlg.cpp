@@ -17,6 +17,7 @@
 #include "mycbutton.h"
 #include "recordsink.h"
 #include "settingsfile.h"
+#include "templatebuilder.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -72,6 +73,10 @@ private slots:
     void failedSavesAreReported();
     void restartBuildsANewWindowFromTheSavedSettings();
     void settingsAndEditorButtonsRunTheRealDialogs();
+    void enterNeverLaunchesNorOpensADialog_data();
+    void enterNeverLaunchesNorOpensADialog();
+    void buttonsBelowTheCutTakeNoFocus_data();
+    void buttonsBelowTheCutTakeNoFocus();
 
 private:
     TestPanel *Open(int templateId = IDD_PLAXON_5X8);
@@ -547,6 +552,104 @@ void TestCPlaxonDlg::settingsAndEditorButtonsRunTheRealDialogs()
     QTest::mouseClick(plain->DlgItem<QPushButton>(IDC_EDITOR), Qt::LeftButton);
     QVERIFY(found);
     QVERIFY(QFile::exists("set.PUC")); // the button set written back to LASTFNAME
+}
+
+void TestCPlaxonDlg::enterNeverLaunchesNorOpensADialog_data()
+{
+    QTest::addColumn<int>("focus");
+    QTest::addColumn<int>("next");
+    QTest::newRow("clicked launch button") << 1001 << 1002;
+    QTest::newRow("program name 2202") << int(IDC_PROGRAM_NAME) << int(IDC_EDITOR);
+    QTest::newRow("check box PC2") << IDC_PC1 + 1 << int(IDC_BRIGHT_SLIDER); // PC3 and PC4 are greyed
+    QTest::newRow("trackbar") << int(IDC_BRIGHT_SLIDER) << int(IDC_BRIGHT_SET);
+    QTest::newRow("Load button") << int(IDC_LOAD) << int(IDC_SAVE_AS);
+}
+
+void TestCPlaxonDlg::enterNeverLaunchesNorOpensADialog()
+{
+    QFETCH(int, focus);
+    QFETCH(int, next);
+    QVERIFY(Open());
+    m_panel->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_panel.get()));
+    WaitForLinks(LINKS_FULL);
+    int fileDialogs = 0;
+    SetFileDialogHandler([&](const FileDialogRequest &) {
+        ++fileDialogs;
+        return FileDialogResult{};
+    });
+    // No button is the window's default, so none is drawn as one.
+    for (int i = 0; i < m_panel->ControlCount(); ++i)
+        if (auto *button = qobject_cast<QPushButton *>(m_panel->ControlAt(i)))
+            QVERIFY2(!button->isDefault(), qPrintable(QString::number(m_panel->ControlIdAt(i))));
+
+    if (focus == IDC_LAUNCH_FIRST) {
+        QTest::mouseClick(Launch(0), Qt::LeftButton);
+        QTRY_COMPARE(m_sink[0].Received(), Run(CMD_RUN, "show\\intro"));
+        QCOMPARE(QApplication::focusWidget(), Launch(0));
+        for (RecordSink &sink : m_sink)
+            sink.ClearReceived();
+    } else {
+        m_panel->GetDlgItem(focus)->setFocus();
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(TemplateBuilder::ControlId(QApplication::focusWidget()), next);
+    QTest::qWait(300);
+    for (RecordSink &sink : m_sink)
+        QCOMPARE(sink.Received(), QByteArray());
+    QCOMPARE(fileDialogs, 0);
+    QCOMPARE(m_boxes.size(), 0);
+
+    // Space on a focused launch button still launches.
+    if (focus == IDC_LAUNCH_FIRST) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QTRY_COMPARE(m_sink[0].Received(), Run(CMD_RUN_INLINE, "overlay\\clock"));
+    }
+}
+
+void TestCPlaxonDlg::buttonsBelowTheCutTakeNoFocus_data()
+{
+    QTest::addColumn<int>("dialog");
+    QTest::addColumn<int>("templateId");
+    QTest::addColumn<int>("cut");
+    QTest::newRow("10 (5x2)") << 7 << int(IDD_PLAXON_5X8) << 1011;
+    QTest::newRow("30 (10x3)") << 3 << int(IDD_PLAXON_10X4) << 1031;
+    QTest::newRow("wide 10") << 13 << int(IDD_PLAXON_WIDE) << 1011;
+}
+
+void TestCPlaxonDlg::buttonsBelowTheCutTakeNoFocus()
+{
+    QFETCH(int, dialog);
+    QFETCH(int, templateId);
+    QFETCH(int, cut);
+    g_Settings.DIALOG = uint8_t(dialog);
+    for (int k = 0; k < BUTTON_COUNT; ++k)
+        SetButton(k, "b", {"p", "q", ""});
+    QCOMPARE(SaveButtonSet("set.PUC"), 0);
+    QVERIFY(Open(templateId));
+    m_panel->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_panel.get()));
+    WaitForLinks(LINKS_FULL);
+    QVERIFY(Launch(cut - IDC_LAUNCH_FIRST)->isVisible()); // shown, but out of view
+
+    // Tab and Enter from the last button in view, twice round the window.
+    for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Return}) {
+        Launch(cut - IDC_LAUNCH_FIRST - 1)->setFocus();
+        QList<int> reached;
+        for (int i = 0; i < 2 * m_panel->ControlCount(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), key);
+            reached << TemplateBuilder::ControlId(QApplication::focusWidget());
+        }
+        QVERIFY(reached.contains(IDC_LOAD)); // the walk went round
+        for (int id : reached)
+            QVERIFY2(id < cut || id > IDC_LAUNCH_LAST, qPrintable(QStringLiteral("%1 reached %2").arg(key).arg(id)));
+    }
+    // A click cannot give it the focus either, so Space cannot launch it.
+    QCOMPARE(Launch(cut - IDC_LAUNCH_FIRST)->focusPolicy(), Qt::NoFocus);
+    QCOMPARE(Launch(BUTTON_COUNT - 1)->focusPolicy(), Qt::NoFocus);
+    QTest::qWait(200);
+    for (RecordSink &sink : m_sink)
+        QCOMPARE(sink.Received(), QByteArray());
 }
 
 QTEST_MAIN(TestCPlaxonDlg)
