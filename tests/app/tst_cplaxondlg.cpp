@@ -77,6 +77,7 @@ private slots:
     void enterNeverLaunchesNorOpensADialog();
     void buttonsBelowTheCutTakeNoFocus_data();
     void buttonsBelowTheCutTakeNoFocus();
+    void saveAsIntoAMissingFolderChangesNothing();
 
 private:
     TestPanel *Open(int templateId = IDD_PLAXON_5X8);
@@ -650,6 +651,26 @@ void TestCPlaxonDlg::buttonsBelowTheCutTakeNoFocus()
     QTest::qWait(200);
     for (RecordSink &sink : m_sink)
         QCOMPARE(sink.Received(), QByteArray());
+}
+
+void TestCPlaxonDlg::saveAsIntoAMissingFolderChangesNothing()
+{
+    QVERIFY(Open());
+    QCOMPARE(SaveSettings(), 0);
+    QFile settings(SETTINGS_PATH);
+    QVERIFY(settings.open(QIODevice::ReadOnly));
+    const QByteArray before = settings.readAll();
+    settings.close();
+    const QString missing = m_dir->filePath(QStringLiteral("nonexist/x.puc"));
+    SetFileDialogHandler([&](const FileDialogRequest &) { return FileDialogResult{true, QStringLiteral("x.puc"), missing}; });
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_SAVE_AS), Qt::LeftButton);
+    QCOMPARE(QByteArray(g_Settings.LASTPROG), QByteArray("set.PUC"));
+    QCOMPARE(QByteArray(g_Settings.LASTFNAME), QByteArray("set.PUC"));
+    QCOMPARE(m_panel->DlgItem<QLineEdit>(IDC_PROGRAM_NAME)->text(), QStringLiteral("set.PUC"));
+    QVERIFY(settings.open(QIODevice::ReadOnly));
+    QCOMPARE(settings.readAll(), before);
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("nonexist"))));
+    QCOMPARE(m_boxes.size(), 0); // no failed save to report
 }
 
 QTEST_MAIN(TestCPlaxonDlg)
