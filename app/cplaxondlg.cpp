@@ -388,10 +388,13 @@ bool CPlaxonDlg::eventFilter(QObject *watched, QEvent *event)
         auto *widget = qobject_cast<QWidget *>(watched);
         const int id = widget ? widget->property("controlId").toInt() : 0;
         const QString text = ToolTipFor(id);
-        if (text.isEmpty())
+        if (text.isEmpty()) {
+            // No text of the window's own: a control's own tip (the trackbar
+            // shows its value) may still answer.
             QToolTip::hideText();
-        else
-            ShowToolTip(static_cast<QHelpEvent *>(event)->globalPos(), QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), widget, QRect());
+            return false;
+        }
+        ShowToolTip(static_cast<QHelpEvent *>(event)->globalPos(), QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), widget, QRect());
         return true;
     }
     return MyCDialog::eventFilter(watched, event);

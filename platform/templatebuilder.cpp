@@ -1,14 +1,15 @@
 #include "templatebuilder.h"
 
 #include "controlmessages.h"
+#include "dialogcheckbox.h"
+#include "dialoggroupbox.h"
 #include "dialogunits.h"
+#include "trackbartip.h"
 
 #include <QButtonGroup>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFrame>
-#include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -95,18 +96,14 @@ QWidget *TemplateBuilder::CreateWidget(const DialogControl &c, QWidget *parent)
     }
     case ControlKind::CheckBox:
     case ControlKind::ThreeState: {
-        auto *box = new QCheckBox(c.text, parent);
+        auto *box = new DialogCheckBox(c.text, parent);
         box->setTristate(c.kind == ControlKind::ThreeState);
         return box;
     }
     case ControlKind::RadioButton:
         return new QRadioButton(c.text, parent);
-    case ControlKind::GroupBox: {
-        auto *group = new QGroupBox(c.text, parent);
-        // A group box is a frame only; clicks go to what lies beneath it.
-        group->setAttribute(Qt::WA_TransparentForMouseEvents);
-        return group;
-    }
+    case ControlKind::GroupBox:
+        return new DialogGroupBox(c.text, parent);
     case ControlKind::Label: {
         auto *label = new QLabel(c.text, parent);
         label->setTextFormat(Qt::PlainText);
@@ -141,6 +138,11 @@ QWidget *TemplateBuilder::CreateWidget(const DialogControl &c, QWidget *parent)
     case ControlKind::TreeView: {
         auto *tree = new QTreeWidget(parent);
         tree->setHeaderHidden(true);
+        // The one column is as wide as its widest label, not the view: deep
+        // or long folder names scroll sideways instead of vanishing.
+        tree->header()->setStretchLastSection(false);
+        tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        tree->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
         tree->setRootIsDecorated(c.Has(StyleLinesAtRoot) || c.Has(StyleHasButtons));
         tree->setDragEnabled(!c.Has(StyleNoDrag));
         return tree;
@@ -163,6 +165,8 @@ QWidget *TemplateBuilder::CreateWidget(const DialogControl &c, QWidget *parent)
             slider->setTickPosition(QSlider::TicksBelow);
             slider->setTickInterval(10);
         }
+        if (c.Has(StyleToolTips))
+            new TrackbarTip(slider);
         return slider;
     }
     case ControlKind::DatePicker:

@@ -21,6 +21,9 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QHelpEvent>
+#include <QTextDocument>
+#include <QToolTip>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -78,6 +81,7 @@ private slots:
     void buttonsBelowTheCutTakeNoFocus_data();
     void buttonsBelowTheCutTakeNoFocus();
     void saveAsIntoAMissingFolderChangesNothing();
+    void trackbarAndTooltipsShowTheirText();
 
 private:
     TestPanel *Open(int templateId = IDD_PLAXON_5X8);
@@ -671,6 +675,34 @@ void TestCPlaxonDlg::saveAsIntoAMissingFolderChangesNothing()
     QCOMPARE(settings.readAll(), before);
     QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("nonexist"))));
     QCOMPARE(m_boxes.size(), 0); // no failed save to report
+}
+
+void TestCPlaxonDlg::trackbarAndTooltipsShowTheirText()
+{
+    SetButton(5, "Bold", {"<b>Intro</b>", "", ""});
+    QCOMPARE(SaveButtonSet("set.PUC"), 0);
+    g_Settings.PC[1].ENABLE = 0;
+    QVERIFY(Open());
+    const auto hover = [](QWidget *w) {
+        QToolTip::hideText();
+        QTRY_VERIFY(!QToolTip::isVisible());
+        QHelpEvent help(QEvent::ToolTip, QPoint(4, 4), w->mapToGlobal(QPoint(4, 4)));
+        QApplication::sendEvent(w, &help);
+        QTRY_VERIFY(QToolTip::isVisible());
+    };
+
+    // The trackbar's own tip answers: the window has no text of its own for it.
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(m_panel.get(), Qt::Key_F6);
+    hover(m_panel->GetDlgItem(IDC_BRIGHT_SLIDER));
+    QCOMPARE(QToolTip::text(), QStringLiteral("30"));
+
+    // Markup in a program name is shown as typed, its two blanks kept.
+    hover(Launch(5));
+    QTextDocument shown;
+    shown.setHtml(QToolTip::text());
+    QCOMPARE(shown.toPlainText(), QStringLiteral("PC1:  <b>Intro</b>"));
+    QToolTip::hideText();
 }
 
 QTEST_MAIN(TestCPlaxonDlg)
