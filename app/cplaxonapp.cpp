@@ -3,6 +3,7 @@
 #include "cplaxondlg.h"
 #include "layouttypes.h"
 #include "markerbitmaps.h"
+#include "qttranslations.h"
 #include "settingsfile.h"
 #include "configmodel.h"
 
@@ -16,6 +17,9 @@ bool CPlaxonApp::InitInstance()
     if (auto *app = qobject_cast<QApplication *>(QCoreApplication::instance()))
         app->setQuitOnLastWindowClosed(false);
     LoadMarkerBitmaps();
+    // Qt's own texts (standard buttons, file dialogs) follow LANG; like the
+    // program's own texts, any value but English reads as Czech.
+    SetQtLanguageSource([] { return g_Settings.LANG == 1 ? 1 : 0; });
     m_template = IDD_PLAXON_5X8;
     for (;;) {
         LoadSettings();

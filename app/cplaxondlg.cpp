@@ -127,8 +127,15 @@ bool CPlaxonDlg::OnInitDialog()
 void CPlaxonDlg::CutToLayout()
 {
     const int cut = CutButtonForLayout(g_Settings.DIALOG);
-    if (QWidget *button = cut ? GetDlgItem(cut) : nullptr)
-        setFixedHeight(button->y()); // the buttons below stay in the window, out of view
+    QWidget *button = cut ? GetDlgItem(cut) : nullptr;
+    if (!button)
+        return;
+    setFixedHeight(button->y()); // the buttons below stay in the window, out of view
+    // A button nobody can see must not launch a show: it takes no focus, so
+    // neither Tab, Enter nor Space ever reaches it.
+    for (int i = 0; i < ControlCount(); ++i)
+        if (QWidget *w = ControlAt(i); w && w->y() >= height())
+            w->setFocusPolicy(Qt::NoFocus);
 }
 
 void CPlaxonDlg::SetIcons()
@@ -383,10 +390,13 @@ bool CPlaxonDlg::eventFilter(QObject *watched, QEvent *event)
         auto *widget = qobject_cast<QWidget *>(watched);
         const int id = widget ? widget->property("controlId").toInt() : 0;
         const QString text = ToolTipFor(id);
-        if (text.isEmpty())
+        if (text.isEmpty()) {
+            // No text of the window's own: a control's own tip (the trackbar
+            // shows its value) may still answer.
             QToolTip::hideText();
-        else
-            ShowToolTip(static_cast<QHelpEvent *>(event)->globalPos(), QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), widget, QRect());
+            return false;
+        }
+        ShowToolTip(static_cast<QHelpEvent *>(event)->globalPos(), QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), widget, QRect());
         return true;
     }
     return MyCDialog::eventFilter(watched, event);

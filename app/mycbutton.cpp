@@ -11,6 +11,8 @@
 MyCButton::MyCButton(QWidget *parent)
     : QPushButton(parent)
 {
+    // Enter on a focused launch button must never launch a show again.
+    setAutoDefault(false);
 }
 
 QColor MyCButton::InlineFace(const QColor &face)

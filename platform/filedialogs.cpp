@@ -1,10 +1,20 @@
 #include "filedialogs.h"
 
+#include "messagebox.h"
+#include "qttranslations.h"
+
+#include <QCoreApplication>
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 
 namespace {
+
+bool FolderExists(const QString &file)
+{
+    return QFileInfo(QFileInfo(file).absolutePath()).isDir();
+}
 
 FileDialogHandler &FileHandler()
 {
@@ -18,9 +28,37 @@ FolderChooserHandler &FolderHandler()
     return handler;
 }
 
+// Qt's file dialog takes a name in a folder that does not exist; the save
+// dialog here refuses it and stays open, as a path that must exist asks.
+class SaveFileDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+
+    void accept() override
+    {
+        const QStringList files = selectedFiles();
+        if (acceptMode() == AcceptSave && !files.isEmpty() && !FolderExists(files.constFirst())) {
+            const QString folder = QDir::toNativeSeparators(QFileInfo(files.constFirst()).absolutePath());
+            ShowMessageBox(this,
+                           QCoreApplication::translate("QFileDialog", "%1\nDirectory not found.\nPlease verify the "
+                                                                      "correct directory name was given.")
+                               .arg(folder),
+                           windowTitle(), MsgIcon::Warning);
+            return;
+        }
+        QFileDialog::accept();
+    }
+};
+
 FileDialogResult RealFileDialog(const FileDialogRequest &request)
 {
-    QFileDialog dialog(request.parent, request.title, QDir::current().absoluteFilePath(request.startFolder), request.filter);
+    ApplyQtLanguage();
+    // A start folder that does not exist starts the dialog in the current
+    // directory; Qt would take its name for the file name.
+    const QDir current = QDir::current();
+    const QString start = current.absoluteFilePath(request.startFolder);
+    SaveFileDialog dialog(request.parent, request.title, QFileInfo(start).isDir() ? start : current.absolutePath(),
+                          request.filter);
     if (request.kind == FileDialogRequest::Save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
@@ -53,9 +91,13 @@ FolderChooserHandler SetFolderChooserHandler(FolderChooserHandler handler)
 
 FileDialogResult RunFileDialog(const FileDialogRequest &request)
 {
-    if (FileHandler())
-        return FileHandler()(request);
-    return RealFileDialog(request);
+    if (!FileHandler())
+        return RealFileDialog(request);
+    FileDialogResult result = FileHandler()(request);
+    // Whatever answers, a save never lands in a folder that is not there.
+    if (result.accepted && request.kind == FileDialogRequest::Save && !FolderExists(result.path))
+        return {};
+    return result;
 }
 
 QString ChooseFolder(QWidget *parent, const QString &title, const QString &start)

@@ -1,5 +1,7 @@
 #include "messagebox.h"
 
+#include "qttranslations.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -49,6 +51,7 @@ int RealMessageBox(const MessageBoxCall &call)
     case MsgIcon::Question: icon = QMessageBox::Question; break;
     case MsgIcon::Information: icon = QMessageBox::Information; break;
     }
+    ApplyQtLanguage(); // the standard buttons in the program's language
     QMessageBox box(icon, call.caption, call.text, buttons, call.owner);
     if (const auto def = ToStandard(call.defaultButton); def != QMessageBox::NoButton)
         box.setDefaultButton(def);

@@ -6,8 +6,10 @@
 #include <QDateEdit>
 #include <QEvent>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScopedValueRollback>
 #include <QSlider>
 #include <QTextEdit>
 
@@ -27,6 +29,16 @@ int ScrollCode(int action)
     }
 }
 
+bool EndsEditing(const QEvent *event)
+{
+    if (event->type() == QEvent::FocusOut)
+        return true;
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    const int key = static_cast<const QKeyEvent *>(event)->key();
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
 } // namespace
 
 NotifyRouter::NotifyRouter(QWidget *control, int id, Sink sink)
@@ -42,9 +54,15 @@ NotifyRouter::NotifyRouter(QWidget *control, int id, Sink sink)
         connect(e, &QTextEdit::textChanged, this, [this] { Send(WM_COMMAND, EN_CHANGE); });
         e->installEventFilter(this);
     } else if (auto *c = qobject_cast<QComboBox *>(control)) {
-        connect(c, &QComboBox::activated, this, [this] { Send(WM_COMMAND, CBN_SELCHANGE); });
-        if (QLineEdit *edit = c->lineEdit())
+        connect(c, &QComboBox::activated, this, [this] {
+            if (!m_editEnding)
+                Send(WM_COMMAND, CBN_SELCHANGE);
+        });
+        if (QLineEdit *edit = c->lineEdit()) {
             connect(edit, &QLineEdit::textEdited, this, [this] { Send(WM_COMMAND, CBN_EDITCHANGE); });
+            c->installEventFilter(this);
+            edit->installEventFilter(this);
+        }
     } else if (auto *d = qobject_cast<QDateEdit *>(control)) {
         // Programmatic dates go through SetPickerDate, which blocks this signal.
         connect(d, &QDateEdit::dateChanged, this, [this] { Send(WM_NOTIFY, DTN_DATETIMECHANGE); });
@@ -67,6 +85,18 @@ NotifyRouter::NotifyRouter(QWidget *control, int id, Sink sink)
 
 bool NotifyRouter::eventFilter(QObject *watched, QEvent *event)
 {
+    if (qobject_cast<QComboBox *>(m_control)) {
+        if (!EndsEditing(event))
+            return false;
+        // When typing ends (Enter, focus lost) on a text equal to an item,
+        // Qt's combo selects that item and reports it as activated; the
+        // platform's combo sends no selection change for typing. The event is
+        // handled here with that report muted; an ignored key still goes on
+        // to the dialog.
+        const QScopedValueRollback ending(m_editEnding, true);
+        watched->event(event);
+        return true;
+    }
     if (watched == m_control && event->type() == QEvent::FocusOut) {
         // A context menu takes no focus from the edit on the platform.
         if (static_cast<QFocusEvent *>(event)->reason() == Qt::PopupFocusReason)

@@ -5,8 +5,8 @@
 // the platform sends them:
 //   QLineEdit / multi-line edits: text changed (by the user or the program)
 //       -> EN_CHANGE; focus lost -> EN_KILLFOCUS
-//   QComboBox: activated (user choices only) -> CBN_SELCHANGE; the edit
-//       field's textEdited -> CBN_EDITCHANGE
+//   QComboBox: activated (user choices only, not the end of typing)
+//       -> CBN_SELCHANGE; the edit field's textEdited -> CBN_EDITCHANGE
 //   QAbstractButton: clicked (not a programmatic check) -> BN_CLICKED
 //   QDateEdit: a date change, except one set through controlmessages.h
 //       -> WM_NOTIFY DTN_DATETIMECHANGE
@@ -39,4 +39,6 @@ private:
     int m_id;
     Sink m_sink;
     bool m_muted = false;
+    bool m_editEnding = false; // a combo's typing is ending: its activated is Qt's own
+
 };

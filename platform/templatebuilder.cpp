@@ -1,14 +1,15 @@
 #include "templatebuilder.h"
 
 #include "controlmessages.h"
+#include "dialogcheckbox.h"
+#include "dialoggroupbox.h"
 #include "dialogunits.h"
+#include "trackbartip.h"
 
 #include <QButtonGroup>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFrame>
-#include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -91,24 +92,18 @@ QWidget *TemplateBuilder::CreateWidget(const DialogControl &c, QWidget *parent)
     case ControlKind::PushButton:
     case ControlKind::DefPushButton:
     case ControlKind::OwnerButton: {
-        auto *button = new QPushButton(c.Has(StyleIcon) ? QString() : c.text, parent);
-        button->setDefault(c.kind == ControlKind::DefPushButton);
-        return button;
+        return new QPushButton(c.Has(StyleIcon) ? QString() : c.text, parent);
     }
     case ControlKind::CheckBox:
     case ControlKind::ThreeState: {
-        auto *box = new QCheckBox(c.text, parent);
+        auto *box = new DialogCheckBox(c.text, parent);
         box->setTristate(c.kind == ControlKind::ThreeState);
         return box;
     }
     case ControlKind::RadioButton:
         return new QRadioButton(c.text, parent);
-    case ControlKind::GroupBox: {
-        auto *group = new QGroupBox(c.text, parent);
-        // A group box is a frame only; clicks go to what lies beneath it.
-        group->setAttribute(Qt::WA_TransparentForMouseEvents);
-        return group;
-    }
+    case ControlKind::GroupBox:
+        return new DialogGroupBox(c.text, parent);
     case ControlKind::Label: {
         auto *label = new QLabel(c.text, parent);
         label->setTextFormat(Qt::PlainText);
@@ -143,6 +138,11 @@ QWidget *TemplateBuilder::CreateWidget(const DialogControl &c, QWidget *parent)
     case ControlKind::TreeView: {
         auto *tree = new QTreeWidget(parent);
         tree->setHeaderHidden(true);
+        // The one column is as wide as its widest label, not the view: deep
+        // or long folder names scroll sideways instead of vanishing.
+        tree->header()->setStretchLastSection(false);
+        tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        tree->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
         tree->setRootIsDecorated(c.Has(StyleLinesAtRoot) || c.Has(StyleHasButtons));
         tree->setDragEnabled(!c.Has(StyleNoDrag));
         return tree;
@@ -165,6 +165,8 @@ QWidget *TemplateBuilder::CreateWidget(const DialogControl &c, QWidget *parent)
             slider->setTickPosition(QSlider::TicksBelow);
             slider->setTickInterval(10);
         }
+        if (c.Has(StyleToolTips))
+            new TrackbarTip(slider);
         return slider;
     }
     case ControlKind::DatePicker:
@@ -205,6 +207,13 @@ QList<QWidget *> TemplateBuilder::Build(const DialogTemplate &tmpl, QWidget *dia
         if (w->parentWidget() != dialog)
             w->setParent(dialog);
         w->setProperty(IdProperty, c.id);
+        if (auto *button = qobject_cast<QPushButton *>(w)) {
+            // Only the template makes a default button. Qt's auto-default
+            // would let a focused button click itself on Enter, and would let
+            // the dialog pick the first button as its default.
+            button->setAutoDefault(false);
+            button->setDefault(c.kind == ControlKind::DefPushButton);
+        }
 
         QRect r = du.Rect(c.x, c.y, c.cx, c.cy);
         if (auto *combo = qobject_cast<QComboBox *>(w)) {

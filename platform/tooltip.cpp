@@ -4,6 +4,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QStringList>
+#include <QTextDocument>
 #include <QTextLayout>
 #include <QToolTip>
 
@@ -25,7 +26,14 @@ QString WrapToolTipText(const QString &text, int maxWidth)
     return out.join(QLatin1Char('\n'));
 }
 
+QString PlainToolTipText(const QString &text)
+{
+    // QToolTip takes anything that looks like markup for rich text; such a
+    // text is handed over escaped, its blanks and line breaks kept.
+    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpacePre) : text;
+}
+
 void ShowToolTip(const QPoint &globalPos, const QString &text, QWidget *widget, const QRect &rect)
 {
-    QToolTip::showText(globalPos, WrapToolTipText(text), widget, rect, TOOLTIP_DISPLAY_MS);
+    QToolTip::showText(globalPos, PlainToolTipText(WrapToolTipText(text)), widget, rect, TOOLTIP_DISPLAY_MS);
 }

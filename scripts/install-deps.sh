@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build clang libclang-rt-14-dev
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
+    qt6-translations-l10n
     xvfb xauth imagemagick
 )
 

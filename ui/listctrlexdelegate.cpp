@@ -29,6 +29,13 @@ void ListCtrlExDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     if (!selected) {
         opt.palette.setColor(QPalette::Text, ColorFromRef(textColor));
         opt.backgroundBrush = ColorFromRef(backColor);
+    } else {
+        // One pair for every cell of a selected row, progress cells included:
+        // the highlight while the list has the focus, button face without it,
+        // whatever colour group the style would pick.
+        const bool focused = m_list->hasFocus();
+        opt.palette.setColor(QPalette::Highlight, SysColor(focused ? COLOR_HIGHLIGHT : COLOR_BTNFACE));
+        opt.palette.setColor(QPalette::HighlightedText, SysColor(focused ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     }
     const QWidget *widget = opt.widget;
     QStyle *s = widget ? widget->style() : QApplication::style();

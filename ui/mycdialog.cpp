@@ -44,7 +44,11 @@ bool MyCDialog::Create(int templateId, QWidget *parent)
     if (m_hasWindow)
         return true;
     hide();
-    setParent(parent); // a child window: no frame, placed by its host
+    // A child window: no frame, placed by its host. The two-argument form,
+    // because the one-argument setParent does nothing for the parent the
+    // dialog was constructed with and it would stay a top-level window.
+    if (parent)
+        setParent(parent, windowFlags() & ~Qt::WindowType_Mask);
     return CreateWindowFrom(templateId, true);
 }
 
@@ -203,10 +207,18 @@ void MyCDialog::OnDeactivatePage()
 {
 }
 
+bool MyCDialog::TakesTab(const Slot &slot)
+{
+    // A control the dialog keeps out of reach (NoFocus) is skipped like a
+    // hidden one.
+    return slot.widget && (slot.style & StyleTabStop) && !slot.widget->isHidden() && slot.widget->isEnabled()
+        && (slot.widget->focusPolicy() & Qt::TabFocus);
+}
+
 QWidget *MyCDialog::FirstTabItem() const
 {
     for (const Slot &slot : m_controls)
-        if (slot.widget && (slot.style & StyleTabStop) && !slot.widget->isHidden() && slot.widget->isEnabled())
+        if (TakesTab(slot))
             return slot.widget;
     return nullptr;
 }
@@ -229,7 +241,7 @@ void MyCDialog::NextDlgCtrl()
     for (int k = 1; k <= n; ++k) {
         const int i = ((from < 0 ? -1 : from) + k + n) % n;
         const Slot &slot = m_controls[size_t(i)];
-        if (slot.widget && (slot.style & StyleTabStop) && !slot.widget->isHidden() && slot.widget->isEnabled()) {
+        if (TakesTab(slot)) {
             FocusControl(slot.widget, Qt::TabFocusReason);
             return;
         }
@@ -322,14 +334,17 @@ void MyCDialog::keyPressEvent(QKeyEvent *event)
 {
     const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
     if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
-        // Enter is the command of the default push button, IDOK without one.
+        // Enter is the command of the template's default push button, IDOK
+        // without one; a disabled default button takes no Enter at all.
         int id = IDOK;
         for (const Slot &slot : m_controls)
             if (const auto *button = qobject_cast<QPushButton *>(slot.widget.data()); button && button->isDefault()) {
                 id = slot.id;
                 break;
             }
-        OnCommand(BN_CLICKED, id, GetDlgItem(id));
+        QWidget *button = GetDlgItem(id);
+        if (!button || button->isEnabled())
+            OnCommand(BN_CLICKED, id, button);
         event->accept();
         return;
     }

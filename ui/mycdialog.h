@@ -114,6 +114,7 @@ private:
     void Dispatch(const ControlEvent &event);
     void ApplyRange(int firstId, int lastId, bool on, bool enable);
     int SlotOf(const QWidget *widget) const;
+    static bool TakesTab(const Slot &slot);
     QWidget *FirstTabItem() const;
     void FocusControl(QWidget *control, Qt::FocusReason reason);
 

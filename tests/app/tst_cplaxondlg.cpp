@@ -18,10 +18,14 @@
 #include "recordsink.h"
 #include "settingsfile.h"
 #include "socketerrors.h"
+#include "templatebuilder.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QHelpEvent>
+#include <QTextDocument>
+#include <QToolTip>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -77,6 +81,12 @@ private slots:
     void restartBuildsANewWindowFromTheSavedSettings();
     void rebuildsDuringAHungLookupNeitherWaitNorPileUpThreads();
     void settingsAndEditorButtonsRunTheRealDialogs();
+    void enterNeverLaunchesNorOpensADialog_data();
+    void enterNeverLaunchesNorOpensADialog();
+    void buttonsBelowTheCutTakeNoFocus_data();
+    void buttonsBelowTheCutTakeNoFocus();
+    void saveAsIntoAMissingFolderChangesNothing();
+    void trackbarAndTooltipsShowTheirText();
 
 private:
     TestPanel *Open(int templateId = IDD_PLAXON_5X8);
@@ -627,6 +637,152 @@ void TestCPlaxonDlg::settingsAndEditorButtonsRunTheRealDialogs()
     QTest::mouseClick(plain->DlgItem<QPushButton>(IDC_EDITOR), Qt::LeftButton);
     QVERIFY(found);
     QVERIFY(QFile::exists("set.PUC")); // the button set written back to LASTFNAME
+}
+
+void TestCPlaxonDlg::enterNeverLaunchesNorOpensADialog_data()
+{
+    QTest::addColumn<int>("focus");
+    QTest::addColumn<int>("next");
+    QTest::newRow("clicked launch button") << 1001 << 1002;
+    QTest::newRow("program name 2202") << int(IDC_PROGRAM_NAME) << int(IDC_EDITOR);
+    QTest::newRow("check box PC2") << IDC_PC1 + 1 << int(IDC_BRIGHT_SLIDER); // PC3 and PC4 are greyed
+    QTest::newRow("trackbar") << int(IDC_BRIGHT_SLIDER) << int(IDC_BRIGHT_SET);
+    QTest::newRow("Load button") << int(IDC_LOAD) << int(IDC_SAVE_AS);
+}
+
+void TestCPlaxonDlg::enterNeverLaunchesNorOpensADialog()
+{
+    QFETCH(int, focus);
+    QFETCH(int, next);
+    QVERIFY(Open());
+    m_panel->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_panel.get()));
+    WaitForLinks(LINKS_FULL);
+    int fileDialogs = 0;
+    SetFileDialogHandler([&](const FileDialogRequest &) {
+        ++fileDialogs;
+        return FileDialogResult{};
+    });
+    // No button is the window's default, so none is drawn as one.
+    for (int i = 0; i < m_panel->ControlCount(); ++i)
+        if (auto *button = qobject_cast<QPushButton *>(m_panel->ControlAt(i)))
+            QVERIFY2(!button->isDefault(), qPrintable(QString::number(m_panel->ControlIdAt(i))));
+
+    if (focus == IDC_LAUNCH_FIRST) {
+        QTest::mouseClick(Launch(0), Qt::LeftButton);
+        QTRY_COMPARE(m_sink[0].Received(), Run(CMD_RUN, "show\\intro"));
+        QCOMPARE(QApplication::focusWidget(), Launch(0));
+        for (RecordSink &sink : m_sink)
+            sink.ClearReceived();
+    } else {
+        m_panel->GetDlgItem(focus)->setFocus();
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(TemplateBuilder::ControlId(QApplication::focusWidget()), next);
+    QTest::qWait(300);
+    for (RecordSink &sink : m_sink)
+        QCOMPARE(sink.Received(), QByteArray());
+    QCOMPARE(fileDialogs, 0);
+    QCOMPARE(m_boxes.size(), 0);
+
+    // Space on a focused launch button still launches.
+    if (focus == IDC_LAUNCH_FIRST) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QTRY_COMPARE(m_sink[0].Received(), Run(CMD_RUN_INLINE, "overlay\\clock"));
+    }
+}
+
+void TestCPlaxonDlg::buttonsBelowTheCutTakeNoFocus_data()
+{
+    QTest::addColumn<int>("dialog");
+    QTest::addColumn<int>("templateId");
+    QTest::addColumn<int>("cut");
+    QTest::newRow("10 (5x2)") << 7 << int(IDD_PLAXON_5X8) << 1011;
+    QTest::newRow("30 (10x3)") << 3 << int(IDD_PLAXON_10X4) << 1031;
+    QTest::newRow("wide 10") << 13 << int(IDD_PLAXON_WIDE) << 1011;
+}
+
+void TestCPlaxonDlg::buttonsBelowTheCutTakeNoFocus()
+{
+    QFETCH(int, dialog);
+    QFETCH(int, templateId);
+    QFETCH(int, cut);
+    g_Settings.DIALOG = uint8_t(dialog);
+    for (int k = 0; k < BUTTON_COUNT; ++k)
+        SetButton(k, "b", {"p", "q", ""});
+    QCOMPARE(SaveButtonSet("set.PUC"), 0);
+    QVERIFY(Open(templateId));
+    m_panel->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_panel.get()));
+    WaitForLinks(LINKS_FULL);
+    QVERIFY(Launch(cut - IDC_LAUNCH_FIRST)->isVisible()); // shown, but out of view
+
+    // Tab and Enter from the last button in view, twice round the window.
+    for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Return}) {
+        Launch(cut - IDC_LAUNCH_FIRST - 1)->setFocus();
+        QList<int> reached;
+        for (int i = 0; i < 2 * m_panel->ControlCount(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), key);
+            reached << TemplateBuilder::ControlId(QApplication::focusWidget());
+        }
+        QVERIFY(reached.contains(IDC_LOAD)); // the walk went round
+        for (int id : reached)
+            QVERIFY2(id < cut || id > IDC_LAUNCH_LAST, qPrintable(QStringLiteral("%1 reached %2").arg(key).arg(id)));
+    }
+    // A click cannot give it the focus either, so Space cannot launch it.
+    QCOMPARE(Launch(cut - IDC_LAUNCH_FIRST)->focusPolicy(), Qt::NoFocus);
+    QCOMPARE(Launch(BUTTON_COUNT - 1)->focusPolicy(), Qt::NoFocus);
+    QTest::qWait(200);
+    for (RecordSink &sink : m_sink)
+        QCOMPARE(sink.Received(), QByteArray());
+}
+
+void TestCPlaxonDlg::saveAsIntoAMissingFolderChangesNothing()
+{
+    QVERIFY(Open());
+    QCOMPARE(SaveSettings(), 0);
+    QFile settings(SETTINGS_PATH);
+    QVERIFY(settings.open(QIODevice::ReadOnly));
+    const QByteArray before = settings.readAll();
+    settings.close();
+    const QString missing = m_dir->filePath(QStringLiteral("nonexist/x.puc"));
+    SetFileDialogHandler([&](const FileDialogRequest &) { return FileDialogResult{true, QStringLiteral("x.puc"), missing}; });
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_SAVE_AS), Qt::LeftButton);
+    QCOMPARE(QByteArray(g_Settings.LASTPROG), QByteArray("set.PUC"));
+    QCOMPARE(QByteArray(g_Settings.LASTFNAME), QByteArray("set.PUC"));
+    QCOMPARE(m_panel->DlgItem<QLineEdit>(IDC_PROGRAM_NAME)->text(), QStringLiteral("set.PUC"));
+    QVERIFY(settings.open(QIODevice::ReadOnly));
+    QCOMPARE(settings.readAll(), before);
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("nonexist"))));
+    QCOMPARE(m_boxes.size(), 0); // no failed save to report
+}
+
+void TestCPlaxonDlg::trackbarAndTooltipsShowTheirText()
+{
+    SetButton(5, "Bold", {"<b>Intro</b>", "", ""});
+    QCOMPARE(SaveButtonSet("set.PUC"), 0);
+    g_Settings.PC[1].ENABLE = 0;
+    QVERIFY(Open());
+    const auto hover = [](QWidget *w) {
+        QToolTip::hideText();
+        QTRY_VERIFY(!QToolTip::isVisible());
+        QHelpEvent help(QEvent::ToolTip, QPoint(4, 4), w->mapToGlobal(QPoint(4, 4)));
+        QApplication::sendEvent(w, &help);
+        QTRY_VERIFY(QToolTip::isVisible());
+    };
+
+    // The trackbar's own tip answers: the window has no text of its own for it.
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(m_panel.get(), Qt::Key_F6);
+    hover(m_panel->GetDlgItem(IDC_BRIGHT_SLIDER));
+    QCOMPARE(QToolTip::text(), QStringLiteral("30"));
+
+    // Markup in a program name is shown as typed, its two blanks kept.
+    hover(Launch(5));
+    QTextDocument shown;
+    shown.setHtml(QToolTip::text());
+    QCOMPARE(shown.toPlainText(), QStringLiteral("PC1:  <b>Intro</b>"));
+    QToolTip::hideText();
 }
 
 QTEST_MAIN(TestCPlaxonDlg)

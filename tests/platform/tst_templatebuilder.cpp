@@ -10,8 +10,14 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QGroupBox>
+#include <QHelpEvent>
 #include <QRadioButton>
+#include <QScrollBar>
+#include <QSlider>
 #include <QTest>
+#include <QToolTip>
+#include <QTreeWidget>
 
 namespace {
 
@@ -48,8 +54,7 @@ struct Host {
     }
 };
 
-// On the indicator: a check box or radio button takes clicks on its
-// indicator and its text, not on the empty rest of its rectangle.
+// On the indicator.
 void Click(QWidget *button)
 {
     QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
@@ -82,6 +87,54 @@ DialogTemplate SampleTemplate()
     return t;
 }
 
+// Controls the sample lacks: three-state box, trackbars with and without
+// the tooltips style, group boxes with and without a title, a folder tree.
+DialogTemplate ExtraTemplate()
+{
+    DialogTemplate t;
+    t.id = 2;
+    t.cx = 300;
+    t.cy = 200;
+    t.controls = {
+        {50, ControlKind::ThreeState, QStringLiteral("three"), 10, 10, 120, 10, StyleTabStop},
+        {51, ControlKind::CheckBox, QStringLiteral("wide"), 10, 24, 120, 14, StyleTabStop},
+        {60, ControlKind::Trackbar, {}, 10, 45, 98, 15, StyleToolTips | StyleTabStop},
+        {61, ControlKind::Trackbar, {}, 120, 45, 98, 15, StyleTabStop},
+        {70, ControlKind::GroupBox, QStringLiteral("Program"), 10, 70, 100, 40, 0},
+        {71, ControlKind::GroupBox, {}, 120, 70, 100, 40, 0},
+        {80, ControlKind::TreeView, {}, 10, 120, 95, 70, StyleTabStop | StyleHasButtons | StyleHasLines},
+    };
+    return t;
+}
+
+// Presses the trackbar's thumb and drags it right by dx pixels, holding the button.
+void PressAndDrag(QSlider *slider, int dx)
+{
+    const QPoint from(slider->width() * slider->value() / 100, slider->height() / 2);
+    QMouseEvent press(QEvent::MouseButtonPress, from, slider->mapToGlobal(from), Qt::LeftButton, Qt::LeftButton, {});
+    QApplication::sendEvent(slider, &press);
+    const QPoint to = from + QPoint(dx, 0);
+    QMouseEvent move(QEvent::MouseMove, to, slider->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(slider, &move);
+}
+
+void Release(QSlider *slider)
+{
+    const QPoint at(slider->width() / 2, slider->height() / 2);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, slider->mapToGlobal(at), Qt::LeftButton, Qt::NoButton, {});
+    QApplication::sendEvent(slider, &release);
+}
+
+// The first row, from the top, in which column x of the image differs from its top pixel.
+int FirstLineAt(const QImage &image, int x, int top, int bottom)
+{
+    const QColor background = image.pixelColor(x, top);
+    for (int y = top; y <= bottom; ++y)
+        if (image.pixelColor(x, y) != background)
+            return y;
+    return -1;
+}
+
 } // namespace
 
 class TestTemplateBuilder : public QObject {
@@ -97,6 +150,13 @@ private slots:
     void buttonsReportClicksNotProgrammaticChecks();
     void datePickerReportsUserChangesOnly();
     void comboItemsAndData();
+    void typingAnItemsTextIsNoSelectionChange_data();
+    void typingAnItemsTextIsNoSelectionChange();
+    void checkBoxesLikeThePlatform_data();
+    void checkBoxesLikeThePlatform();
+    void trackbarShowsItsValue();
+    void groupFramesLineUpWithOrWithoutTitle();
+    void treeScrollsSideways();
 };
 
 void TestTemplateBuilder::dialogUnitsRoundLikeThePlatform_data()
@@ -311,6 +371,140 @@ void TestTemplateBuilder::comboItemsAndData()
     list->setCurrentIndex(0);
     SetControlText(list, QStringLiteral("zzz"));
     QCOMPARE(ControlText(list), QStringLiteral("Apple"));
+}
+
+void TestTemplateBuilder::typingAnItemsTextIsNoSelectionChange_data()
+{
+    QTest::addColumn<int>("endKey"); // 0: the focus leaves
+    QTest::newRow("Enter") << int(Qt::Key_Return);
+    QTest::newRow("focus lost") << 0;
+}
+
+void TestTemplateBuilder::typingAnItemsTextIsNoSelectionChange()
+{
+    QFETCH(int, endKey);
+    Host host(SampleTemplate());
+    QVERIFY(QTest::qWaitForWindowActive(&host.window));
+    auto *combo = host.Item<QComboBox>(13);
+    combo->setFocus();
+    QTest::keyClicks(QApplication::focusWidget(), "two");
+    if (endKey)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(endKey));
+    else
+        host.Item(10)->setFocus();
+    QCOMPARE(host.Codes(13), QList<int>({CBN_EDITCHANGE, CBN_EDITCHANGE, CBN_EDITCHANGE}));
+    // A choice from the list is still one.
+    combo->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+    QCOMPARE(host.Codes(13).last(), CBN_SELCHANGE);
+    QCOMPARE(combo->currentText(), QStringLiteral("one"));
+}
+
+void TestTemplateBuilder::checkBoxesLikeThePlatform_data()
+{
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<QList<int>>("states");
+    const QList<int> twoStates{1, 0, 1};
+    QTest::newRow("indicator") << 51 << "indicator" << twoStates;
+    QTest::newRow("empty right end") << 51 << "right" << twoStates;
+    QTest::newRow("bottom right corner") << 51 << "corner" << twoStates;
+    QTest::newRow("three states: 1, 2, 0") << 50 << "right" << QList<int>({1, 2, 0, 1});
+}
+
+void TestTemplateBuilder::checkBoxesLikeThePlatform()
+{
+    QFETCH(int, id);
+    QFETCH(QString, where);
+    QFETCH(QList<int>, states);
+    Host host(ExtraTemplate());
+    QWidget *box = host.Item(id);
+    const QPoint at = where == QLatin1String("indicator") ? QPoint(6, box->height() / 2)
+        : where == QLatin1String("right")                 ? QPoint(box->width() - 2, box->height() / 2)
+                                                          : QPoint(box->width() - 1, box->height() - 1);
+    QList<int> seen;
+    for (qsizetype i = 0; i < states.size(); ++i) {
+        QTest::mouseClick(box, Qt::LeftButton, {}, at);
+        seen << ButtonCheck(qobject_cast<QAbstractButton *>(box));
+    }
+    QCOMPARE(seen, states);
+    QCOMPARE(host.Codes(id).size(), states.size());
+}
+
+void TestTemplateBuilder::trackbarShowsItsValue()
+{
+    Host host(ExtraTemplate());
+    QVERIFY(QTest::qWaitForWindowExposed(&host.window));
+    auto *tips = host.Item<QSlider>(60);
+    auto *plain = host.Item<QSlider>(61);
+    tips->setValue(10);
+    PressAndDrag(tips, tips->width() / 3);
+    QVERIFY(tips->value() > 20);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), QString::number(tips->value()));
+    // Just below the thumb, not wherever the mouse was last.
+    QWidget *tip = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->inherits("QTipLabel") && w->isVisible())
+            tip = w;
+    QVERIFY(tip);
+    const QRect slider(tips->mapToGlobal(QPoint(0, 0)), tips->size());
+    QVERIFY2(slider.left() <= tip->x() && tip->x() <= slider.right() && qAbs(tip->y() - slider.bottom()) < 20,
+             qPrintable(QStringLiteral("tip at %1,%2").arg(tip->x()).arg(tip->y())));
+    Release(tips);
+    QTRY_VERIFY(!QToolTip::isVisible());
+
+    // Hovering shows the current value.
+    QHelpEvent hover(QEvent::ToolTip, QPoint(5, 5), tips->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(tips, &hover);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), QString::number(tips->value()));
+    QToolTip::hideText();
+    QTRY_VERIFY(!QToolTip::isVisible());
+
+    // Without the style a drag shows nothing.
+    plain->setValue(10);
+    PressAndDrag(plain, plain->width() / 3);
+    QVERIFY(plain->value() > 20);
+    QTest::qWait(100);
+    QVERIFY(!QToolTip::isVisible());
+    Release(plain);
+}
+
+void TestTemplateBuilder::groupFramesLineUpWithOrWithoutTitle()
+{
+    Host host(ExtraTemplate());
+    QVERIFY(QTest::qWaitForWindowExposed(&host.window));
+    QWidget *titled = host.Item(70);
+    QWidget *untitled = host.Item(71);
+    QCOMPARE(titled->y(), untitled->y());
+    const QImage image = host.window.grab().toImage();
+    // Right of the title, where both boxes show only their top line.
+    const int titledLine = FirstLineAt(image, titled->geometry().right() - 6, titled->y(), titled->geometry().bottom());
+    const int untitledLine = FirstLineAt(image, untitled->geometry().right() - 6, untitled->y(), untitled->geometry().bottom());
+    QVERIFY(titledLine >= titled->y());
+    QCOMPARE(titledLine, untitledLine);
+    // The line runs through the title's text line, not below it.
+    QVERIFY(titledLine - titled->y() < titled->fontMetrics().height());
+}
+
+void TestTemplateBuilder::treeScrollsSideways()
+{
+    Host host(ExtraTemplate());
+    QVERIFY(QTest::qWaitForWindowExposed(&host.window));
+    auto *tree = host.Item<QTreeWidget>(80);
+    QTreeWidgetItem *deepest = new QTreeWidgetItem(tree, QStringList{QStringLiteral("root")});
+    for (int depth = 1; depth <= 30; ++depth)
+        deepest = new QTreeWidgetItem(deepest, QStringList{QStringLiteral("folder %1").arg(depth)});
+    tree->expandAll();
+    tree->scrollToItem(deepest);
+    QTRY_VERIFY(tree->horizontalScrollBar()->maximum() > 0);
+    // Scrolled to, the deepest label is in view.
+    tree->horizontalScrollBar()->setValue(tree->horizontalScrollBar()->maximum());
+    const QRect label = tree->visualItemRect(deepest);
+    const int textWidth = tree->fontMetrics().horizontalAdvance(deepest->text(0));
+    QVERIFY2(label.right() <= tree->viewport()->width() && label.right() - textWidth >= 0,
+             qPrintable(QStringLiteral("label %1..%2, viewport %3").arg(label.left()).arg(label.right()).arg(tree->viewport()->width())));
 }
 
 QTEST_MAIN(TestTemplateBuilder)

@@ -43,7 +43,10 @@ void RegisterTemplates()
 
 class PageDialog : public MyCDialog {
 public:
-    PageDialog(QString name, QStringList *log) : MyCDialog(kPage), m_name(std::move(name)), m_log(log) {}
+    PageDialog(QString name, QStringList *log, QWidget *parent = nullptr)
+        : MyCDialog(kPage, parent), m_name(std::move(name)), m_log(log)
+    {
+    }
     int inits = 0;
     char text[20] = "";
 
@@ -141,6 +144,7 @@ private slots:
     void fortyPagesAtMost();
     void enterAndEscapeInAPage();
     void pageObjectsOutliveTheTabControl();
+    void pageConstructedOnTheTabControlIsAChild();
 };
 
 void TestDlgCTabCtrl::firstPageShownAtCreation()
@@ -309,6 +313,22 @@ void TestDlgCTabCtrl::pageObjectsOutliveTheTabControl()
     QVERIFY(!p0->HasWindow() && !p1->HasWindow());
     QCOMPARE(p0->parent(), nullptr);
     QCOMPARE(p0->TabHost(), nullptr);
+}
+
+void TestDlgCTabCtrl::pageConstructedOnTheTabControlIsAChild()
+{
+    Fixture f;
+    QVERIFY(f.owner->Open());
+    // Owned by the tab control, deleted with it.
+    auto *page = new PageDialog(QStringLiteral("p0"), &f.log, f.owner->tabs);
+    f.owner->tabs->AddPage(QStringLiteral("PC 1"), page, kPage, true, false);
+    QVERIFY(page->HasWindow());
+    QVERIFY(!page->isWindow());
+    QCOMPARE(page->parentWidget(), f.owner->tabs);
+    QVERIFY(page->isVisible());
+    QCOMPARE(page->window(), f.owner.get());
+    const QRect first = f.owner->tabs->tabRect(0);
+    QCOMPARE(page->pos(), QPoint(first.left(), first.top() + first.height() + 2));
 }
 
 QTEST_MAIN(TestDlgCTabCtrl)

@@ -130,6 +130,8 @@ private slots:
     void progressCell();
     void otherStyleCodesDrawNormally_data();
     void otherStyleCodesDrawNormally();
+    void selectedRowIsOneColour_data();
+    void selectedRowIsOneColour();
     void derivedFontsAreCreatedOnce();
     void clearSelectionRedrawsOnlyWithASelection();
     void sortImageRightOfTheTitle();
@@ -241,6 +243,40 @@ void TestListCtrlEx::otherStyleCodesDrawNormally()
                 ++inked;
     QVERIFY(inked > 10);
     QCOMPARE(CountColour(image, f.Cell(2, 0), ColorFromRef(paper)), 0);
+}
+
+void TestListCtrlEx::selectedRowIsOneColour_data()
+{
+    QTest::addColumn<bool>("focused");
+    QTest::newRow("focused: highlight") << true;
+    QTest::newRow("unfocused: button face") << false;
+}
+
+void TestListCtrlEx::selectedRowIsOneColour()
+{
+    QFETCH(bool, focused);
+    Fixture f;
+    f.rows.text = QString();
+    f.rows.look = [](int, int subItem, uint32_t *, uint32_t *, uint32_t *style) {
+        if (subItem == 0)
+            *style = CellProgress(1, 4);
+    };
+    f.list.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f.list));
+    f.list.selectRow(0);
+    if (focused)
+        f.list.setFocus();
+    else
+        f.list.clearFocus();
+    QCOMPARE(f.list.hasFocus(), focused);
+    const QImage image = f.Grab();
+    const QColor expected = SysColor(focused ? COLOR_HIGHLIGHT : COLOR_BTNFACE);
+    // The progress cell past its bar and the plain cells beside it.
+    for (int column = 0; column < 3; ++column) {
+        const QRect cell = f.Cell(0, column);
+        QCOMPARE(image.pixelColor(cell.right() - 3, cell.top() + 3), expected);
+    }
+    QCOMPARE(image.pixelColor(f.Cell(1, 1).right() - 3, f.Cell(1, 1).top() + 3), SysColor(COLOR_WINDOW));
 }
 
 void TestListCtrlEx::derivedFontsAreCreatedOnce()

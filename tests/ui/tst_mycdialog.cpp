@@ -16,6 +16,25 @@ namespace {
 
 constexpr int kDialog = 910;
 constexpr int kRanges = 911;
+constexpr int kEnter = 912;
+
+// An edit, a plain push button and OK, as the template's default button or
+// as a plain one, enabled or not.
+void RegisterEnterTemplate(bool okIsDefault, bool okEnabled)
+{
+    DialogTemplate t;
+    t.id = kEnter;
+    t.cx = 200;
+    t.cy = 60;
+    const uint32_t okStyle = StyleTabStop | (okEnabled ? 0u : uint32_t(StyleDisabled));
+    t.controls = {
+        {10, ControlKind::Edit, {}, 5, 5, 80, 12, StyleGroup | StyleTabStop},
+        {20, ControlKind::PushButton, QStringLiteral("Other"), 5, 40, 50, 14, StyleTabStop},
+        {1, okIsDefault ? ControlKind::DefPushButton : ControlKind::PushButton, QStringLiteral("OK"), 90, 40, 50, 14,
+         okStyle},
+    };
+    DialogTemplate::Register(t);
+}
 
 void RegisterTemplates()
 {
@@ -79,6 +98,8 @@ private slots:
     void doModalCaptionAndResult();
     void doModalWithoutTemplate();
     void enterMovesFocusToTheNextTabStop();
+    void enterGoesOnlyToTheTemplatesDefaultButton_data();
+    void enterGoesOnlyToTheTemplatesDefaultButton();
     void escapeAndCloseBoxIgnoredWhenAsked();
     void rangesFollowWindowOrder_data();
     void rangesFollowWindowOrder();
@@ -159,6 +180,45 @@ void TestMyCDialog::enterMovesFocusToTheNextTabStop()
     QTest::keyClick(dlg.GetDlgItem(1), Qt::Key_Return);
     QVERIFY(!dlg.isVisible());
     QCOMPARE(dlg.result(), 1);
+}
+
+void TestMyCDialog::enterGoesOnlyToTheTemplatesDefaultButton_data()
+{
+    QTest::addColumn<bool>("okIsDefault");
+    QTest::addColumn<bool>("okEnabled");
+    QTest::addColumn<int>("focus");
+    QTest::addColumn<int>("focusAfter");
+    QTest::newRow("focused plain button: moves on, no click") << true << true << 20 << 1;
+    QTest::newRow("no default in the template: none is made") << false << true << 20 << 1;
+    QTest::newRow("disabled default button: nothing") << true << false << 10 << 10;
+    QTest::newRow("disabled OK without a default: nothing") << false << false << 10 << 10;
+}
+
+void TestMyCDialog::enterGoesOnlyToTheTemplatesDefaultButton()
+{
+    QFETCH(bool, okIsDefault);
+    QFETCH(bool, okEnabled);
+    QFETCH(int, focus);
+    QFETCH(int, focusAfter);
+    RegisterEnterTemplate(okIsDefault, okEnabled);
+    CommandDialog dlg(kEnter);
+    dlg.SetEnterMovesFocus();
+    QVERIFY(dlg.Open());
+    // Only the template makes a default button, also once the dialog is shown.
+    QCOMPARE(dlg.DlgItem<QPushButton>(1)->isDefault(), okIsDefault);
+    QVERIFY(!dlg.DlgItem<QPushButton>(20)->isDefault());
+    dlg.GetDlgItem(focus)->setFocus();
+    dlg.log.clear();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(TemplateBuilder::ControlId(QApplication::focusWidget()), focusAfter);
+    QVERIFY(dlg.isVisible());
+    QVERIFY2(!dlg.log.contains(QStringLiteral("command 0 20")), qPrintable(dlg.log.join(QLatin1Char(','))));
+    if (!okEnabled)
+        QCOMPARE(dlg.log, QStringList());
+    // Space on a focused button still clicks it.
+    dlg.GetDlgItem(20)->setFocus();
+    QTest::keyClick(dlg.GetDlgItem(20), Qt::Key_Space);
+    QVERIFY(dlg.log.contains(QStringLiteral("command 0 20")));
 }
 
 void TestMyCDialog::escapeAndCloseBoxIgnoredWhenAsked()

@@ -1,0 +1,64 @@
+// The real message box: its standard buttons read in the program's language.
+#include "messagebox.h"
+#include "qttranslations.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+int g_lang = 0;
+
+} // namespace
+
+class TestMessageBox : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { SetQtLanguageSource([] { return g_lang; }); }
+    void standardButtonsFollowTheLanguage_data();
+    void standardButtonsFollowTheLanguage();
+};
+
+void TestMessageBox::standardButtonsFollowTheLanguage_data()
+{
+    QTest::addColumn<int>("lang");
+    QTest::addColumn<QString>("yes");
+    QTest::addColumn<QString>("no");
+    // In this order: each box follows the language at the moment it is shown.
+    QTest::newRow("Czech") << 0 << QStringLiteral("&Ano") << QStringLiteral("&Ne");
+    QTest::newRow("English") << 1 << QStringLiteral("&Yes") << QStringLiteral("&No");
+    QTest::newRow("Czech again") << 0 << QStringLiteral("&Ano") << QStringLiteral("&Ne");
+}
+
+void TestMessageBox::standardButtonsFollowTheLanguage()
+{
+    QFETCH(int, lang);
+    QFETCH(QString, yes);
+    QFETCH(QString, no);
+    QVERIFY2(QFileInfo::exists(QtCatalogueFile(0)),
+             qPrintable(QtCatalogueFile(0) + QStringLiteral(" is missing: the package qt6-translations-l10n brings it")));
+    g_lang = lang;
+    QString shownYes, shownNo;
+    auto *poll = new QTimer;
+    connect(poll, &QTimer::timeout, poll, [&, poll] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            poll->deleteLater();
+            shownYes = box->button(QMessageBox::Yes)->text();
+            shownNo = box->button(QMessageBox::No)->text();
+            box->button(QMessageBox::No)->click();
+        }
+    });
+    poll->start(20);
+    const int result = ShowMessageBox(nullptr, QStringLiteral("text"), QStringLiteral("caption"), MsgIcon::Question,
+                                      MsgButtons::YesNo);
+    QCOMPARE(result, MSG_NO);
+    QCOMPARE(shownYes, yes);
+    QCOMPARE(shownNo, no);
+}
+
+QTEST_MAIN(TestMessageBox)
+#include "tst_messagebox.moc"
