@@ -95,17 +95,18 @@ void ListCtrlEx::SetCallbacks(void *context, int itemCount, ListDisplayCallback 
     if (cellStyle) {
         m_cellStyle = cellStyle;
         // Each derived font once, from the font the list has now.
-        for (size_t i = 0; i < m_styleFonts.size(); ++i) {
-            if (m_styleFonts[i])
+        for (uint32_t code = CELL_BOLD; code <= CELL_STRIKEOUT; ++code) {
+            std::optional<QFont> &styleFont = m_styleFonts[code - CELL_BOLD];
+            if (styleFont)
                 continue;
             QFont f = font();
-            switch (i) {
-            case 0: f.setWeight(QFont::Bold); break;
-            case 1: f.setItalic(true); break;
-            case 2: f.setUnderline(true); break;
-            case 3: f.setStrikeOut(true); break;
+            switch (code) {
+            case CELL_BOLD: f.setWeight(QFont::Bold); break;
+            case CELL_ITALIC: f.setItalic(true); break;
+            case CELL_UNDERLINE: f.setUnderline(true); break;
+            case CELL_STRIKEOUT: f.setStrikeOut(true); break;
             }
-            m_styleFonts[i] = f;
+            styleFont = f;
         }
     }
     SetItemCount(itemCount);
@@ -303,8 +304,8 @@ void ListCtrlEx::CellLook(int item, int subItem, uint32_t *textColor, uint32_t *
 
 QFont ListCtrlEx::StyleFont(uint32_t code) const
 {
-    if (code >= CELL_BOLD && code <= CELL_STRIKEOUT && m_styleFonts[code - 1])
-        return *m_styleFonts[code - 1];
+    if (code >= CELL_BOLD && code <= CELL_STRIKEOUT && m_styleFonts[code - CELL_BOLD])
+        return *m_styleFonts[code - CELL_BOLD];
     return font();
 }
 

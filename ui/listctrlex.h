@@ -158,7 +158,7 @@ private:
     void *m_context = nullptr;
     ListDisplayCallback m_display = nullptr;
     ListCellStyleCallback m_cellStyle = nullptr;
-    std::array<std::optional<QFont>, 4> m_styleFonts;
+    std::array<std::optional<QFont>, CELL_STRIKEOUT - CELL_BOLD + 1> m_styleFonts; // one per font style code
     ListDropCallback m_drop = nullptr;
     ListDragCallback m_drag = nullptr;
     ListTipCallback m_tip = nullptr;

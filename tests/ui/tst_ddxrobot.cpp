@@ -425,7 +425,7 @@ void TestDdxRobot::comboNumberKinds()
     double decimal = 0;
     auto dlg2 = Open([&](BoundTestDialog &d) {
         d.BindComboEditHex(113, &hexEdit);
-        d.Bind(110, 11, &decimal);
+        d.Bind(110, DDX_COMBO_DOUBLE, &decimal);
     });
     QVERIFY(dlg2);
     auto *e2 = dlg2->DlgItem<QComboBox>(113);
