@@ -844,8 +844,14 @@ void TestCPlaxonDlg::statusTooltipTellsTheLastDelivery()
     QTest::mouseClick(Launch(0), Qt::LeftButton);
     const QString text = LinkTooltip();
     const QString list = StatusListText().replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QVERIFY2(text.startsWith(WrapToolTipText(list) + QLatin1Char('\n')), qPrintable(text)); // then an empty line
-    const QStringList delivery = text.mid(WrapToolTipText(list).size() + 1).split(QLatin1Char('\n'));
+    QVERIFY2(text.startsWith(WrapToolTipText(list)), qPrintable(text));
+    // The list's last line, one empty line, the delivery.
+    const QStringList all = text.split(QLatin1Char('\n'));
+    const qsizetype headAt = all.indexOf(QRegularExpression(QRegularExpression::escape(head) + QStringLiteral(".*")));
+    QVERIFY2(headAt >= 2, qPrintable(text));
+    QCOMPARE(all[headAt - 1], QString());
+    QVERIFY(!all[headAt - 2].isEmpty());
+    const QStringList delivery = text.mid(text.indexOf(head)).split(QLatin1Char('\n'));
     QCOMPARE(delivery.size(), 4);
     QVERIFY2(delivery[0].startsWith(head), qPrintable(delivery[0]));
     const QTime sentAt = QTime::fromString(delivery[0].mid(head.size()), QStringLiteral("HH:mm:ss"));
