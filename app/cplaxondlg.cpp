@@ -65,6 +65,20 @@ bool FitsRecords(const FileDialogResult &chosen, QByteArray &name, QByteArray &p
         && path.size() < qsizetype(sizeof g_Settings.LASTFNAME) && !name.contains('\0') && !path.contains('\0');
 }
 
+// The window whose journal hears about the links; a window that is not it
+// must not silence its successor's.
+const CPlaxonDlg *g_LinkJournalOwner = nullptr;
+
+QString EmptyPanelHint()
+{
+    return QString::fromUtf8(LangIndex() == 1
+        ? "No launch buttons yet.\n\nLoad a button set with the yellow folder button at the top left, or set up "
+          "the stations with the gear button at the top right and then the buttons with the grid-and-pencil button."
+        : "Zatím tu nejsou žádná tlačítka.\n\nNačtěte sadu tlačítek tlačítkem se žlutou složkou vlevo nahoře, "
+          "nebo nastavte stanice tlačítkem s ozubeným kolem vpravo nahoře a potom tlačítka tlačítkem s mřížkou a "
+          "tužkou.");
+}
+
 } // namespace
 
 CPlaxonDlg::CPlaxonDlg(int templateId, QWidget *parent, LookupFunction lookup)
@@ -89,6 +103,10 @@ CPlaxonDlg::~CPlaxonDlg()
     // A rebuild does not wait on a lookup that hangs: the old resolver stores
     // nothing once let go, and the next window's takes over at once.
     m_links.Shutdown(result() == RESTART_RESULT ? Resolver::RETIRE_WAIT : Resolver::STOP_WAIT);
+    if (g_LinkJournalOwner == this) {
+        SetLinkObserver({});
+        g_LinkJournalOwner = nullptr;
+    }
 }
 
 QWidget *CPlaxonDlg::CreateControl(const DialogControl &control, QWidget *parent)
@@ -108,12 +126,20 @@ bool CPlaxonDlg::OnInitDialog()
     m_slider = DlgItem<QSlider>(IDC_BRIGHT_SLIDER);
     setWindowIcon(ResourceIcon(IDI_PLAXON));
     CutToLayout();
+    m_emptyHint = new QLabel(this);
+    m_emptyHint->setObjectName(QStringLiteral("emptyHint"));
+    m_emptyHint->setWordWrap(true);
+    m_emptyHint->setAlignment(Qt::AlignCenter);
+    m_emptyHint->hide();
     LoadButtonSet(g_Settings.LASTFNAME);
+    m_reachable = ReachableStations();
     Refresh();
     SetIcons();
     for (int i = 0; i < STATION_COUNT; ++i)
         BindCheck(IDC_PC1 + i, &m_pc[i]);
     UpdateControls();
+    g_LinkJournalOwner = this;
+    SetLinkObserver([this](int link, LinkEvent event, int error) { m_journal.AppendLinkEvent(link, event, error); });
     m_links.Start();
     m_timer.start();
     setWindowTitle(QString::fromLatin1(kTitlePrefix) + QString::fromLatin1(TitleFor(LINKS_NONE)));
@@ -189,6 +215,7 @@ void CPlaxonDlg::Refresh()
                 flags |= MyCButton::INLINE_BIT;
             button->SetFlags(flags);
             button->SetColor(record.COLOR);
+            button->SetUnreachable(~m_reachable);
             ShowControl(IDC_LAUNCH_FIRST + k, true);
             // Shown as typed: an '&' in a caption is no mnemonic, so no key
             // combination can launch a show by accident.
@@ -201,6 +228,65 @@ void CPlaxonDlg::Refresh()
     }
     SetControlTextOf(IDC_PROGRAM_NAME, FieldToQString(g_Settings.LASTPROG));
     UpdateControls();
+    UpdateEmptyHint();
+}
+
+void CPlaxonDlg::UpdateEmptyHint()
+{
+    if (!m_emptyHint)
+        return;
+    // Buttons below the window's cut are out of view: they do not count.
+    const int cut = CutButtonForLayout(g_Settings.DIALOG);
+    const int inView = cut ? cut - IDC_LAUNCH_FIRST : BUTTON_COUNT;
+    QRect area;
+    bool anyShown = false;
+    for (int k = 0; k < inView; ++k) {
+        if (!m_launch[k])
+            continue;
+        area |= m_launch[k]->geometry();
+        anyShown = anyShown || g_Buttons.BUTTON[k].ENABLE;
+    }
+    if (anyShown || area.isEmpty()) {
+        m_emptyHint->hide();
+        return;
+    }
+    m_emptyHint->setText(EmptyPanelHint());
+    m_emptyHint->setGeometry(area.adjusted(area.width() / 8, 0, -area.width() / 8, 0));
+    m_emptyHint->show();
+}
+
+void CPlaxonDlg::ApplyReachability(uint32_t reachable)
+{
+    const uint32_t changed = (reachable ^ m_reachable) & MyCButton::MARKER_BITS;
+    if (!changed)
+        return;
+    m_reachable = reachable;
+    for (MyCButton *button : m_launch) {
+        if (!button)
+            continue;
+        button->SetUnreachable(~reachable);
+        if (button->Flags() & changed)
+            button->update();
+    }
+}
+
+void CPlaxonDlg::Sent(const CommandDelivery &delivery)
+{
+    if (!delivery.Built())
+        return;
+    m_lastDelivery = delivery;
+    m_journal.AppendCommand(delivery);
+}
+
+void CPlaxonDlg::MarkLastLaunch(int button)
+{
+    if (button == m_lastLaunch)
+        return;
+    if (m_lastLaunch >= 0 && m_launch[m_lastLaunch])
+        m_launch[m_lastLaunch]->SetLastLaunch(false);
+    m_lastLaunch = button;
+    if (button >= 0 && m_launch[button])
+        m_launch[button]->SetLastLaunch(true);
 }
 
 void CPlaxonDlg::SetControlTextOf(int id, const QString &text)
@@ -214,6 +300,7 @@ void CPlaxonDlg::TimerTick()
     const ConnectionManager::TickResult tick = m_links.TimerTick();
     if (tick.shownStateChanged)
         ShowLinkState(m_links.ShownState());
+    ApplyReachability(ReachableStations());
 }
 
 bool CPlaxonDlg::OnCmdMsg(int code, int id, QWidget *control)
@@ -221,13 +308,23 @@ bool CPlaxonDlg::OnCmdMsg(int code, int id, QWidget *control)
     if (code != BN_CLICKED)
         return MyCDialog::OnCmdMsg(code, id, control);
     if (id >= IDC_LAUNCH_FIRST && id <= IDC_LAUNCH_LAST) {
-        SendLaunch(id - IDC_LAUNCH_FIRST);
+        const CommandDelivery delivery = SendLaunch(id - IDC_LAUNCH_FIRST);
+        Sent(delivery);
+        if (delivery.Built())
+            MarkLastLaunch(id - IDC_LAUNCH_FIRST);
         return true;
     }
     switch (id) {
-    case IDC_PLAY: SendPlay(); return true;
-    case IDC_PAUSE: SendPause(); return true;
-    case IDC_STOP: SendStop(); return true;
+    case IDC_PLAY: Sent(SendPlay()); return true;
+    case IDC_PAUSE: Sent(SendPause()); return true;
+    case IDC_STOP: {
+        const CommandDelivery delivery = SendStop();
+        Sent(delivery);
+        // A STOP that reached no station stopped nothing: the mark stays.
+        if (delivery.Built())
+            MarkLastLaunch(-1);
+        return true;
+    }
     case IDC_BRIGHT_SET: OnAccelerator(ID_BRIGHT_SEND); return true;
     case IDC_SETTINGS: OnSettings(); return true;
     case IDC_EDITOR: OnButtonEditor(); return true;
@@ -261,9 +358,12 @@ void CPlaxonDlg::OnAccelerator(int command)
         if (m_slider)
             m_slider->setValue(m_brightness);
         break;
-    case ID_BRIGHT_SEND:
-        SendBrightness(m_slider ? m_slider->value() : m_brightness, m_pc, m_brightness);
+    case ID_BRIGHT_SEND: {
+        CommandDelivery delivery;
+        if (SendBrightness(m_slider ? m_slider->value() : m_brightness, m_pc, m_brightness, &delivery))
+            Sent(delivery);
         break;
+    }
     default:
         break;
     }
@@ -324,6 +424,7 @@ void CPlaxonDlg::OnSettings()
 void CPlaxonDlg::OnButtonEditor()
 {
     RunButtonEditor();
+    MarkLastLaunch(-1);
     if (g_Settings.LASTFNAME[0] != '\0' && SaveButtonSet(g_Settings.LASTFNAME) != 0)
         ReportSaveFailure(FieldToQString(g_Settings.LASTFNAME));
     Refresh();
@@ -350,6 +451,7 @@ void CPlaxonDlg::OnLoad()
 {
     if (!ChooseButtonSetFile(FileDialogRequest::Open))
         return;
+    MarkLastLaunch(-1);
     LoadButtonSet(g_Settings.LASTFNAME);
     Refresh();
 }
@@ -378,7 +480,7 @@ void CPlaxonDlg::OnCancel()
 QString CPlaxonDlg::ToolTipFor(int id) const
 {
     if (id == IDC_LINK_ICON)
-        return StatusListText();
+        return StatusTooltip(m_lastDelivery, m_journal.FailureText());
     if (id >= IDC_LAUNCH_FIRST && id <= IDC_LAUNCH_LAST)
         return LaunchButtonTooltip(id - IDC_LAUNCH_FIRST);
     return HelpText(id);

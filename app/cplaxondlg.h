@@ -6,7 +6,9 @@
 // of the link: it starts the connection manager, drives it from a 500 ms
 // timer and turns the operator's actions into command records.
 
+#include "commanddelivery.h"
 #include "connectionmanager.h"
+#include "journal.h"
 #include "mycdialog.h"
 
 #include <QTimer>
@@ -14,6 +16,7 @@
 #include <cstdint>
 
 class MyCButton;
+class QLabel;
 class QSlider;
 
 constexpr int RESTART_RESULT = 99;
@@ -34,6 +37,15 @@ public:
     void TimerTick();
     // The window's controls from the model (after init and each dialog, load and save).
     void Refresh();
+
+    // Greys the markers of stations outside reachable (bit s: station s has
+    // a connected link); repaints only the buttons whose markers change.
+    void ApplyReachability(uint32_t reachable);
+    // The last command built, for the status tooltip (code 0 before any).
+    const CommandDelivery &LastDelivery() const { return m_lastDelivery; }
+    // The launch button (0..39) whose launch went out last, or -1.
+    int LastLaunch() const { return m_lastLaunch; }
+    const Journal &CommandJournal() const { return m_journal; }
 
 protected:
     bool OnInitDialog() override;
@@ -63,6 +75,11 @@ private:
     void ReportSaveFailure(const QString &file);
     void SetControlTextOf(int id, const QString &text);
     QString ToolTipFor(int id) const;
+    // Keeps and journals a command that was built.
+    void Sent(const CommandDelivery &delivery);
+    void MarkLastLaunch(int button);
+    // The hint over an empty button area, shown while no launch button is.
+    void UpdateEmptyHint();
 
     MyCButton *m_launch[40] = {};
     QSlider *m_slider = nullptr;
@@ -70,4 +87,9 @@ private:
     ConnectionManager m_links;
     unsigned char m_pc[STATION_COUNT] = {};
     int32_t m_brightness = 0;
+    Journal m_journal;
+    CommandDelivery m_lastDelivery;
+    int m_lastLaunch = -1;
+    uint32_t m_reachable = 0;
+    QLabel *m_emptyHint = nullptr;
 };

@@ -1,6 +1,8 @@
 #include "maintooltips.h"
 
 #include "codepage.h"
+#include "commanddelivery.h"
+#include "commandrecord.h"
 #include "configmodel.h"
 #include "connectionmanager.h"
 #include "socketerrors.h"
@@ -19,10 +21,94 @@ QString StatusListText()
             text += QStringLiteral("* OK connected *");
         } else {
             text += QStringLiteral("Err: %1  ").arg(uint32_t(link.Error()));
-            // The system's texts are at most 299 characters.
-            text += QString::fromLatin1(SocketErrorText(link.Error())).left(299);
+            // The system's texts are at most 299 characters; they follow LANG.
+            text += QString::fromUtf8(SocketErrorText(link.Error(), LangIndex())).left(299);
         }
     });
+    return text;
+}
+
+namespace {
+
+QString Tr(const char *czech, const char *english)
+{
+    return QString::fromUtf8(LangIndex() == 1 ? english : czech);
+}
+
+QString ReasonText(const LinkDelivery &link)
+{
+    switch (link.outcome) {
+    case LinkOutcome::NotConnected: return Tr("nepřipojeno", "not connected");
+    case LinkOutcome::Queued: return Tr("čeká ve frontě", "waiting in queue");
+    case LinkOutcome::Dropped: return Tr("zahozeno: fronta plná", "dropped: queue full");
+    case LinkOutcome::Failed: return Tr("odeslání selhalo (%1)", "sending failed (%1)").arg(link.error);
+    case LinkOutcome::Lost: return Tr("ztraceno: spojení skončilo", "lost: the connection ended");
+    default: return QString();
+    }
+}
+
+QString Quoted(const QByteArray &program)
+{
+    return QLatin1Char('"') + AnsiToQString(program) + QLatin1Char('"');
+}
+
+} // namespace
+
+QString DeliveryText(const CommandDelivery &sent)
+{
+    if (!sent.Built())
+        return QString();
+    const CommandDelivery now = sent.Current();
+    // A run names its program once when every station got the same one,
+    // otherwise on each station's line.
+    QByteArray program;
+    bool oneProgram = true;
+    bool first = true;
+    for (const StationDelivery &st : now.station) {
+        if (!st.meant)
+            continue;
+        oneProgram = oneProgram && (first || st.program == program);
+        program = first ? st.program : program;
+        first = false;
+    }
+    const bool run = now.code == CMD_RUN || now.code == CMD_RUN_INLINE;
+    QString command = QString::fromLatin1(CommandName(now.code));
+    if (now.code == CMD_BRIGHTNESS)
+        command += QStringLiteral(" %1").arg(now.brightness);
+    else if (run && oneProgram)
+        command += QLatin1Char(' ') + Quoted(program);
+    QStringList lines;
+    lines << Tr("Poslední příkaz: %1, odeslán v %2", "Last command: %1, sent at %2")
+                 .arg(command, now.sentAt.time().toString(QStringLiteral("HH:mm:ss")));
+    for (int s = 0; s < STATION_COUNT; ++s) {
+        const StationDelivery &st = now.station[s];
+        if (!st.meant)
+            continue;
+        QString line = QStringLiteral("PC%1").arg(s + 1);
+        if (run && !oneProgram)
+            line += QLatin1Char(' ') + Quoted(st.program);
+        line += QStringLiteral(": ")
+            + Tr("celý záznam převzalo %1 z %2 spojení", "%1 of %2 links took the whole record")
+                  .arg(st.Count(LinkOutcome::Taken))
+                  .arg(st.Configured());
+        for (const LinkDelivery &link : st.link)
+            if (link.outcome != LinkOutcome::None && link.outcome != LinkOutcome::Taken)
+                line += Tr("; port %1: %2", "; port %1: %2").arg(link.port).arg(ReasonText(link));
+        lines << line;
+    }
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+QString StatusTooltip(const CommandDelivery &last, const QString &journalFailure)
+{
+    QString text = StatusListText();
+    for (const QString &more : {DeliveryText(last), journalFailure}) {
+        if (more.isEmpty())
+            continue;
+        if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n')))
+            text += QStringLiteral("\r\n");
+        text += QStringLiteral("\r\n") + more;
+    }
     return text;
 }
 

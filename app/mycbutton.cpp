@@ -7,6 +7,7 @@
 #include <QStyleOptionButton>
 
 #include <bit>
+#include <cmath>
 
 MyCButton::MyCButton(QWidget *parent)
     : QPushButton(parent)
@@ -46,21 +47,12 @@ void MyCButton::paintEvent(QPaintEvent *)
     else if (m_flags & INLINE_BIT)
         p.fillRect(face, InlineFace(palette().color(QPalette::Button)));
 
-    if (const int n = std::popcount(m_flags & MARKER_BITS)) {
-        int x = right - MARKER_WIDTH * n - 4;
-        const int y = bottom - 16;
-        for (int i = 0; i < MARKER_COUNT; ++i) {
-            if (m_flags & (1u << i)) {
-                p.drawImage(x, y, MarkerBitmap(i));
-                x += MARKER_WIDTH;
-            }
-        }
-    }
+    DrawMarkers(p, right, bottom);
 
     QFont bold = font();
     bold.setWeight(QFont::Weight(800));
     p.setFont(bold);
-    p.setPen(palette().color(QPalette::ButtonText));
+    p.setPen(CaptionColour());
     const QRect all(0, 0, right, bottom);
     // Captions keep the CR LF of the files; a line break is the LF alone here.
     const QString caption = text().remove(QLatin1Char('\r'));
@@ -68,6 +60,8 @@ void MyCButton::paintEvent(QPaintEvent *)
         p.drawText(all.adjusted(0, 6, 0, 0), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap | Qt::TextShowMnemonic, caption);
     else
         p.drawText(all, Qt::AlignCenter | Qt::TextSingleLine | Qt::TextShowMnemonic, caption);
+
+    DrawLastLaunchBar(p, all);
 
     if (focused) {
         p.setPen(Qt::black);
@@ -84,4 +78,62 @@ void MyCButton::paintEvent(QPaintEvent *)
             p.drawPoint(dots.left() + dots.width() - 1, y);
         }
     }
+}
+
+void MyCButton::SetLastLaunch(bool on)
+{
+    if (m_lastLaunch == on)
+        return;
+    m_lastLaunch = on;
+    update();
+}
+
+double MyCButton::Luminance(const QColor &colour)
+{
+    const auto linear = [](int channel) {
+        const double c = channel / 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.red()) + 0.7152 * linear(colour.green()) + 0.0722 * linear(colour.blue());
+}
+
+QColor MyCButton::FaceColour() const
+{
+    if (m_color != 0)
+        return QColor(int(m_color & 0xFF), int((m_color >> 8) & 0xFF), int((m_color >> 16) & 0xFF));
+    const QColor face = palette().color(QPalette::Button);
+    return m_flags & INLINE_BIT ? InlineFace(face) : face;
+}
+
+void MyCButton::DrawMarkers(QPainter &p, int right, int bottom) const
+{
+    const int n = std::popcount(m_flags & MARKER_BITS);
+    if (n == 0)
+        return;
+    int x = right - MARKER_WIDTH * n - 4;
+    const int y = bottom - 16;
+    for (int i = 0; i < MARKER_COUNT; ++i) {
+        if (m_flags & (1u << i)) {
+            // A station that nothing reaches keeps its place, with a grey digit.
+            p.drawImage(x, y, m_unreachable & (1u << i) ? UnreachableMarkerBitmap(i) : MarkerBitmap(i));
+            x += MARKER_WIDTH;
+        }
+    }
+}
+
+void MyCButton::DrawLastLaunchBar(QPainter &p, const QRect &r) const
+{
+    if (!m_lastLaunch)
+        return;
+    // Three pixels wide inside the frame, x from left + 2 to left + 4 and y
+    // from top + 3 to bottom - 4 (bottom exclusive, as the rectangle counts).
+    p.fillRect(QRect(QPoint(r.left() + 2, r.top() + 3), QPoint(r.left() + 4, r.top() + r.height() - 4)),
+               palette().color(QPalette::Highlight));
+}
+
+QColor MyCButton::CaptionColour() const
+{
+    if (Luminance(FaceColour()) < DARK_FACE_LUMINANCE)
+        return Qt::white;
+    return palette().color(QPalette::ButtonText);
 }

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+class QPainter;
+
 class MyCButton : public QPushButton {
     Q_OBJECT
 public:
@@ -21,14 +23,34 @@ public:
     void SetColor(uint32_t color) { m_color = color; }
     uint32_t Flags() const { return m_flags; }
     uint32_t Color() const { return m_color; }
+    // Stations (bit 0x01 station 1 ... 0x08 station 4) that no connected
+    // link reaches: their markers are drawn with a grey digit. No redraw.
+    void SetUnreachable(uint32_t stations) { m_unreachable = stations & MARKER_BITS; }
+    uint32_t Unreachable() const { return m_unreachable; }
+    // The button whose launch went out last carries a bar along its left
+    // edge; redraws when this changes.
+    void SetLastLaunch(bool on);
+    bool IsLastLaunch() const { return m_lastLaunch; }
 
     // The inline face made from the button face colour F: (red F, 2/3 blue F, 2/3 green F).
     static QColor InlineFace(const QColor &face);
+    // Relative luminance (Rec. 709 weights on linearised sRGB), 0..1.
+    static double Luminance(const QColor &colour);
+    // Below this luminance a caption is drawn white, or it cannot be read.
+    static constexpr double DARK_FACE_LUMINANCE = 0.18;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // The face as painted: the colour, else the inline face, else the palette's.
+    QColor FaceColour() const;
+    void DrawMarkers(QPainter &p, int right, int bottom) const;
+    void DrawLastLaunchBar(QPainter &p, const QRect &r) const;
+    QColor CaptionColour() const;
+
     uint32_t m_flags = MARKER_BITS;
     uint32_t m_color = 0;
+    uint32_t m_unreachable = 0;
+    bool m_lastLaunch = false;
 };

@@ -1,6 +1,7 @@
 #include "clientsocket.h"
 
 #include "commandrecord.h"
+#include "connectionmanager.h"
 
 ClientSocket::ClientSocket()
 {
@@ -46,10 +47,14 @@ void ClientSocket::OnConnect(int errorCode)
     }
     error.store(0, std::memory_order_relaxed);
     state.store(LINK_CONNECTED, std::memory_order_release);
+    NotifyLinkEvent(*this, LinkEvent::Connected, 0);
 }
 
-void ClientSocket::OnClose(int)
+void ClientSocket::OnClose(int errorCode)
 {
+    const bool wasUp = State() == LINK_CONNECTED;
     Close();
     state.store(LINK_IDLE, std::memory_order_release);
+    if (wasUp)
+        NotifyLinkEvent(*this, LinkEvent::Lost, errorCode);
 }

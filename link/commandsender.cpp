@@ -7,54 +7,79 @@
 
 namespace {
 
-void SendToAllStations(int32_t code)
+CommandDelivery Started(int32_t code)
+{
+    CommandDelivery delivery;
+    delivery.code = code;
+    delivery.sentAt = QDateTime::currentDateTime();
+    return delivery;
+}
+
+// Every station takes part in the delivery that has a configured link; the
+// record still goes to all four, as links of others are never connected.
+CommandDelivery SendToAllStations(int32_t code)
 {
     if (LastTickLinkState() == LINKS_NONE)
-        return;
+        return {};
+    CommandDelivery delivery = Started(code);
     BuildCommandRecord(code);
-    for (int s = 0; s < STATION_COUNT; ++s)
-        SendToStation(s);
+    for (int s = 0; s < STATION_COUNT; ++s) {
+        StationDelivery sent = SendToStation(s);
+        if (sent.Configured() > 0)
+            delivery.station[s] = sent;
+    }
+    return delivery;
 }
 
 } // namespace
 
-void SendLaunch(int button)
+CommandDelivery SendLaunch(int button)
 {
     if (button < 0 || button >= BUTTON_COUNT || LastTickLinkState() == LINKS_NONE)
-        return;
+        return {};
     const ButtonRecord &b = g_Buttons.BUTTON[button];
+    CommandDelivery delivery;
     for (int s = 0; s < STATION_COUNT; ++s) {
         if (!g_Settings.PC[s].ENABLE || b.PROGRAM[s][0] == '\0')
             continue;
         BuildRunRecord(button, s);
-        SendToStation(s);
+        if (!delivery.Built())
+            delivery = Started(g_CommandRecord.code);
+        delivery.station[s] = SendToStation(s);
+        delivery.station[s].program = QByteArray(g_CommandRecord.argument);
     }
+    return delivery;
 }
 
-void SendStop()
+CommandDelivery SendStop()
 {
-    SendToAllStations(CMD_STOP);
+    return SendToAllStations(CMD_STOP);
 }
 
-void SendPlay()
+CommandDelivery SendPlay()
 {
-    SendToAllStations(CMD_PLAY);
+    return SendToAllStations(CMD_PLAY);
 }
 
-void SendPause()
+CommandDelivery SendPause()
 {
-    SendToAllStations(CMD_PAUSE);
+    return SendToAllStations(CMD_PAUSE);
 }
 
-bool SendBrightness(int position, const unsigned char (&selected)[STATION_COUNT], int32_t &brightness)
+bool SendBrightness(int position, const unsigned char (&selected)[STATION_COUNT], int32_t &brightness,
+                    CommandDelivery *delivery)
 {
     if (!g_Settings.BRIGHT_ENA)
         return false;
     brightness = std::clamp(position, 0, 100);
+    CommandDelivery sent = Started(CMD_BRIGHTNESS);
+    sent.brightness = brightness;
     BuildBrightnessRecord(brightness);
     for (int s = 0; s < STATION_COUNT; ++s) {
         if (selected[s])
-            SendToStation(s);
+            sent.station[s] = SendToStation(s);
     }
+    if (delivery)
+        *delivery = sent;
     return true;
 }

@@ -2,8 +2,10 @@
 
 // The operator's actions that reach the stations: which station gets which
 // command record. Each builds g_CommandRecord and hands it to SendToStation;
-// they run on the user-interface thread.
+// they run on the user-interface thread. Each returns what became of the
+// command, with code 0 when nothing was built.
 
+#include "commanddelivery.h"
 #include "configmodel.h"
 
 #include <cstdint>
@@ -11,14 +13,15 @@
 // Launch button (0..39): nothing while the last tick's link state is
 // LINKS_NONE; otherwise each enabled station, in order, whose PROGRAM entry
 // of the button is not empty gets its own run record.
-void SendLaunch(int button);
+CommandDelivery SendLaunch(int button);
 // STOP, PLAY, PAUSE to every connected link of stations 0..3, unless the last
 // tick's link state is LINKS_NONE.
-void SendStop();
-void SendPlay();
-void SendPause();
+CommandDelivery SendStop();
+CommandDelivery SendPlay();
+CommandDelivery SendPause();
 // Brightness, only while g_Settings.BRIGHT_ENA is set (returns false and does
 // nothing otherwise): brightness := position clamped to 0..100, then the
 // record goes to every connected link of each station whose flag in
 // selected is set, whatever the last tick's link state.
-bool SendBrightness(int position, const unsigned char (&selected)[STATION_COUNT], int32_t &brightness);
+bool SendBrightness(int position, const unsigned char (&selected)[STATION_COUNT], int32_t &brightness,
+                    CommandDelivery *delivery = nullptr);

@@ -10,6 +10,7 @@ int32_t g_LinkState = LINKS_NONE;
 // The manager whose resolver serves the table; a manager that was superseded
 // (a window replaced by the next) must not close the links of its successor.
 const ConnectionManager *g_ActiveManager = nullptr;
+LinkObserver g_LinkObserver;
 
 // Keeps a configured link pointing at the station's live address text and
 // its current port, for the status list and the connect step.
@@ -105,16 +106,34 @@ void ConnectStep()
     });
 }
 
-void SendToStation(int station)
+StationDelivery SendToStation(int station)
 {
+    StationDelivery result;
     if (station < 0 || station >= STATION_COUNT)
-        return;
+        return result;
+    result.meant = true;
     ClientSocket *table = LinkTable();
     for (int i = 0; i < PORTS_PER_STATION; ++i) {
         ClientSocket &link = table[station * PORTS_PER_STATION + i];
-        if (link.State() == LINK_CONNECTED)
-            link.Send(&g_CommandRecord, sizeof g_CommandRecord);
+        LinkDelivery &out = result.link[i];
+        out.port = link.Port();
+        if (link.State() != LINK_CONNECTED) {
+            if (IsConfiguredLink(station, i))
+                out.outcome = LinkOutcome::NotConnected;
+            continue;
+        }
+        if (link.Send(&g_CommandRecord, sizeof g_CommandRecord) == SOCKET_ERROR) {
+            out.error = link.LastError();
+            out.outcome = out.error == WSAEWOULDBLOCK ? LinkOutcome::Dropped : LinkOutcome::Failed;
+        } else if (link.BacklogBytes() == 0) {
+            out.outcome = LinkOutcome::Taken;
+        } else {
+            out.outcome = LinkOutcome::Queued;
+            out.connection = link.ConnectionSerial();
+            out.end = link.BytesAccepted();
+        }
     }
+    return result;
 }
 
 void CloseAll()
@@ -122,8 +141,11 @@ void CloseAll()
     ClientSocket *table = LinkTable();
     for (int i = 0; i < LINK_COUNT; ++i) {
         if (table[i].State() > LINK_RESOLVED) {
+            const bool wasUp = table[i].State() == LINK_CONNECTED;
             table[i].Close();
             table[i].state.store(LINK_IDLE, std::memory_order_release);
+            if (wasUp)
+                NotifyLinkEvent(table[i], LinkEvent::Closed, 0);
         }
     }
 }
@@ -145,6 +167,27 @@ int32_t LinkState()
 int32_t LastTickLinkState()
 {
     return g_LinkState;
+}
+
+uint32_t ReachableStations()
+{
+    uint32_t reachable = 0;
+    for (int i = 0; i < LINK_COUNT; ++i)
+        if (Link(i).State() == LINK_CONNECTED)
+            reachable |= 1u << (i / PORTS_PER_STATION);
+    return reachable;
+}
+
+void SetLinkObserver(LinkObserver observer)
+{
+    g_LinkObserver = std::move(observer);
+}
+
+void NotifyLinkEvent(const ClientSocket &link, LinkEvent event, int error)
+{
+    const ClientSocket *table = LinkTable();
+    if (g_LinkObserver && &link >= table && &link < table + LINK_COUNT)
+        g_LinkObserver(int(&link - table), event, error);
 }
 
 ConnectionManager::ConnectionManager(LookupFunction lookup)

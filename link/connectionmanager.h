@@ -12,11 +12,13 @@
 // sequences.
 
 #include "clientsocket.h"
+#include "commanddelivery.h"
 #include "hostlookup.h"
 #include "resolver.h"
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 constexpr int LINK_COUNT = STATION_COUNT * PORTS_PER_STATION;
@@ -49,8 +51,9 @@ void ForEachConfiguredLink(Fn &&fn)
 // links, (re)starts connects, abandons connects that take too long.
 void ConnectStep();
 // Writes g_CommandRecord, whole, to each connected link of the station in
-// port order; other links are skipped and write results are not looked at.
-void SendToStation(int station);
+// port order; other links are skipped. Says what each configured link did
+// with it; nothing is retried.
+StationDelivery SendToStation(int station);
 // Closes every link above state 1 and sets it idle; links in state 0 or 1
 // are left as they are.
 void CloseAll();
@@ -60,6 +63,16 @@ int32_t LinkState();
 // The link state computed at the last timer tick; what the command handlers
 // go by.
 int32_t LastTickLinkState();
+// Bit s set for each station s with at least one connected link.
+uint32_t ReachableStations();
+
+// A link came up (connected) or went down (lost, with the close's code, or
+// closed by the panel itself). Called on the user-interface thread.
+enum class LinkEvent { Connected, Lost, Closed };
+using LinkObserver = std::function<void(int linkIndex, LinkEvent event, int error)>;
+// One observer for the whole table; an empty function removes it.
+void SetLinkObserver(LinkObserver observer);
+void NotifyLinkEvent(const ClientSocket &link, LinkEvent event, int error);
 
 class ConnectionManager {
 public:

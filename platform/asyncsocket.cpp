@@ -77,6 +77,9 @@ int AsyncSocket::Create()
     m_connected = false;
     m_lastError = 0;
     m_backlog.clear();
+    ++m_serial;
+    m_accepted = 0;
+    m_written = 0;
     return 0;
 }
 
@@ -133,6 +136,7 @@ int AsyncSocket::Send(const void *data, int len)
             return SOCKET_ERROR;
         }
         m_backlog.append(bytes, len);
+        m_accepted += uint64_t(len);
         return len;
     }
     qsizetype sent = 0;
@@ -162,6 +166,8 @@ int AsyncSocket::Send(const void *data, int len)
         m_backlog.append(bytes + sent, len - sent);
         UpdateNotifiers();
     }
+    m_accepted += uint64_t(len);
+    m_written += uint64_t(sent);
     return len;
 }
 
@@ -290,6 +296,7 @@ void AsyncSocket::OnWritable()
 void AsyncSocket::Flush()
 {
     qsizetype sent = 0;
+    bool broken = false;
     while (sent < m_backlog.size()) {
         const ssize_t n = ::send(m_fd, m_backlog.constData() + sent, size_t(m_backlog.size() - sent), kSendFlags);
         if (n >= 0) {
@@ -298,11 +305,12 @@ void AsyncSocket::Flush()
         }
         if (errno == EINTR)
             continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK)
-            sent = m_backlog.size(); // the connection is gone; its close notification follows
+        broken = errno != EAGAIN && errno != EWOULDBLOCK;
         break;
     }
-    m_backlog.remove(0, sent);
+    m_written += uint64_t(sent);
+    // A broken connection drops what waits; its close notification follows.
+    m_backlog.remove(0, broken ? m_backlog.size() : sent);
     UpdateNotifiers();
 }
 

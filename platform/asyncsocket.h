@@ -13,6 +13,7 @@
 
 #include <QByteArray>
 
+#include <cstdint>
 #include <memory>
 
 class QSocketNotifier;
@@ -69,6 +70,13 @@ public:
     bool IsConnected() const { return m_connected; }
     int BacklogBytes() const { return int(m_backlog.size()); }
     int LastError() const { return m_lastError; }
+    // Which connection of this object is open: a new number at every Create.
+    uint64_t ConnectionSerial() const { return m_serial; }
+    // Bytes of this connection that Send took (sent or queued), and those of
+    // them that the system has taken; a queued buffer has gone out once
+    // BytesWritten reaches the BytesAccepted that followed its Send.
+    uint64_t BytesAccepted() const { return m_accepted; }
+    uint64_t BytesWritten() const { return m_written; }
 
 protected:
     virtual void OnConnect(int error);
@@ -88,6 +96,9 @@ private:
     int m_lastError = 0;
     int m_backlogLimit = 0;
     QByteArray m_backlog;
+    uint64_t m_serial = 0;
+    uint64_t m_accepted = 0;
+    uint64_t m_written = 0;
     // Made once, in the creating thread, and pointed at each new socket.
     std::unique_ptr<QSocketNotifier> m_readNotifier;
     std::unique_ptr<QSocketNotifier> m_writeNotifier;

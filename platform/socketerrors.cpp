@@ -1,6 +1,7 @@
 #include "socketerrors.h"
 
 #include <cerrno>
+#include <iterator>
 
 namespace {
 
@@ -159,6 +160,85 @@ constexpr ErrorText kTexts[] = {
     {WSANO_DATA, "The requested name is valid, but no data of the requested type was found.\r\n"},
 };
 
+
+// The same texts in Czech, for LANG 0.
+constexpr ErrorText kCzechTexts[] = {
+    {0, "Operace byla úspěšně dokončena.\r\n"},
+    {WSAEINTR, "Blokující operace byla přerušena voláním WSACancelBlockingCall.\r\n"},
+    {WSAEBADF, "Zadaný popisovač souboru není platný.\r\n"},
+    {WSAEACCES, "Byl proveden pokus o přístup k soketu způsobem, který zakazují jeho přístupová oprávnění.\r\n"},
+    {WSAEFAULT, "Systém zjistil neplatnou adresu ukazatele při pokusu použít ukazatel jako argument volání.\r\n"},
+    {WSAEINVAL, "Byl zadán neplatný argument.\r\n"},
+    {WSAEMFILE, "Příliš mnoho otevřených soketů.\r\n"},
+    {WSAEWOULDBLOCK, "Operaci s neblokujícím soketem nelze okamžitě dokončit.\r\n"},
+    {WSAEINPROGRESS, "Právě probíhá blokující operace.\r\n"},
+    {WSAEALREADY, "Byl proveden pokus o operaci s neblokujícím soketem, na kterém již jiná operace probíhá.\r\n"},
+    {WSAENOTSOCK, "Byl proveden pokus o operaci s objektem, který není soket.\r\n"},
+    {WSAEDESTADDRREQ, "V operaci se soketem chybí požadovaná adresa.\r\n"},
+    {WSAEMSGSIZE, "Zpráva odeslaná datagramovým soketem byla větší než vnitřní vyrovnávací paměť zpráv nebo jiné "
+                  "síťové omezení, nebo byla vyrovnávací paměť pro příjem datagramu menší než datagram.\r\n"},
+    {WSAEPROTOTYPE, "Ve volání funkce socket byl zadán protokol, který nepodporuje sémantiku požadovaného typu "
+                    "soketu.\r\n"},
+    {WSAENOPROTOOPT, "Ve volání getsockopt nebo setsockopt byla zadána neznámá, neplatná nebo nepodporovaná volba "
+                     "nebo úroveň.\r\n"},
+    {WSAEPROTONOSUPPORT, "Požadovaný protokol není v systému nakonfigurován nebo pro něj neexistuje "
+                         "implementace.\r\n"},
+    {WSAESOCKTNOSUPPORT, "Podpora zadaného typu soketu v této rodině adres neexistuje.\r\n"},
+    {WSAEOPNOTSUPP, "Požadovaná operace není pro typ odkazovaného objektu podporována.\r\n"},
+    {WSAEPFNOSUPPORT, "Rodina protokolů není v systému nakonfigurována nebo pro ni neexistuje implementace.\r\n"},
+    {WSAEAFNOSUPPORT, "Byla použita adresa neslučitelná s požadovaným protokolem.\r\n"},
+    {WSAEADDRINUSE, "Každou adresu soketu (protokol, síťová adresa, port) lze obvykle použít jen jednou.\r\n"},
+    {WSAEADDRNOTAVAIL, "Požadovaná adresa není v tomto kontextu platná.\r\n"},
+    {WSAENETDOWN, "Operace se soketem narazila na nefunkční síť.\r\n"},
+    {WSAENETUNREACH, "Byl proveden pokus o operaci se soketem v nedosažitelné síti.\r\n"},
+    {WSAENETRESET, "Spojení bylo přerušeno, protože kontrola udržování spojení během operace zjistila "
+                   "chybu.\r\n"},
+    {WSAECONNABORTED, "Navázané spojení bylo přerušeno softwarem v hostitelském počítači.\r\n"},
+    {WSAECONNRESET, "Vzdálený hostitel násilně ukončil existující připojení.\r\n"},
+    {WSAENOBUFS, "Operaci se soketem nelze provést, protože systému chybí místo ve vyrovnávací paměti nebo je "
+                 "fronta plná.\r\n"},
+    {WSAEISCONN, "Požadavek na připojení byl zadán pro již připojený soket.\r\n"},
+    {WSAENOTCONN, "Požadavek na odeslání nebo příjem dat byl odmítnut, protože soket není připojen a (při "
+                  "odesílání datagramovým soketem voláním sendto) nebyla zadána adresa.\r\n"},
+    {WSAESHUTDOWN, "Požadavek na odeslání nebo příjem dat byl odmítnut, protože soket byl v tomto směru již "
+                   "dříve ukončen voláním shutdown.\r\n"},
+    {WSAETOOMANYREFS, "Příliš mnoho odkazů na některý objekt jádra.\r\n"},
+    {WSAETIMEDOUT, "Pokus o připojení selhal, protože připojená strana v časovém limitu správně neodpověděla, "
+                   "nebo navázané připojení selhalo, protože připojený hostitel neodpověděl.\r\n"},
+    {WSAECONNREFUSED, "Nelze navázat spojení, protože cílový počítač je aktivně odmítl.\r\n"},
+    {WSAELOOP, "Název nelze přeložit.\r\n"},
+    {WSAENAMETOOLONG, "Součást názvu nebo název je příliš dlouhý.\r\n"},
+    {WSAEHOSTDOWN, "Operace se soketem selhala, protože cílový hostitel není v provozu.\r\n"},
+    {WSAEHOSTUNREACH, "Byl proveden pokus o operaci se soketem u nedosažitelného hostitele.\r\n"},
+    {WSAENOTEMPTY, "Adresář, který není prázdný, nelze odebrat.\r\n"},
+    {WSAEPROCLIM, "Implementace Windows Sockets může omezovat počet aplikací, které ji mohou současně "
+                  "používat.\r\n"},
+    {WSAEUSERS, "Kvóta byla vyčerpána.\r\n"},
+    {WSAEDQUOT, "Disková kvóta byla vyčerpána.\r\n"},
+    {WSAESTALE, "Odkaz na popisovač souboru již není k dispozici.\r\n"},
+    {WSAEREMOTE, "Položka není místně k dispozici.\r\n"},
+    {WSASYSNOTREADY, "Funkce WSAStartup teď nemůže pracovat, protože základní systém, který používá k poskytování "
+                     "síťových služeb, není momentálně k dispozici.\r\n"},
+    {WSAVERNOTSUPPORTED, "Požadovaná verze Windows Sockets není podporována.\r\n"},
+    {WSANOTINITIALISED, "Aplikace nevolala funkci WSAStartup, nebo volání WSAStartup selhalo.\r\n"},
+    {WSAEDISCON, "Vráceno funkcí WSARecv nebo WSARecvFrom: vzdálená strana zahájila řádné ukončení "
+                 "spojení.\r\n"},
+    {WSAHOST_NOT_FOUND, "Takový hostitel není znám.\r\n"},
+    {WSATRY_AGAIN, "Obvykle jde o dočasnou chybu při překladu názvu hostitele: místní server nedostal odpověď od "
+                   "autoritativního serveru.\r\n"},
+    {WSANO_RECOVERY, "Během vyhledávání v databázi došlo k neopravitelné chybě.\r\n"},
+    {WSANO_DATA, "Požadovaný název je platný, ale nebyla nalezena žádná data požadovaného typu.\r\n"},
+};
+
+const char *FindText(const ErrorText *begin, const ErrorText *end, int code)
+{
+    for (const ErrorText *t = begin; t != end; ++t) {
+        if (t->code == code)
+            return t->text;
+    }
+    return "";
+}
+
 } // namespace
 
 int WsaErrorFromErrno(int err)
@@ -174,9 +254,12 @@ int WsaErrorFromErrno(int err)
 
 const char *SocketErrorText(int code)
 {
-    for (const ErrorText &t : kTexts) {
-        if (t.code == code)
-            return t.text;
-    }
-    return "";
+    return FindText(std::begin(kTexts), std::end(kTexts), code);
+}
+
+const char *SocketErrorText(int code, int language)
+{
+    if (language == 0)
+        return FindText(std::begin(kCzechTexts), std::end(kCzechTexts), code);
+    return SocketErrorText(code);
 }

@@ -69,3 +69,5 @@ int WsaErrorFromErrno(int err);
 // it: ending with its own "\r\n". An empty text for a code the table does not
 // know (for instance -1), just as the system gives none.
 const char *SocketErrorText(int code);
+// The text in the operator's language, UTF-8: 0 Czech, any other English.
+const char *SocketErrorText(int code, int language);

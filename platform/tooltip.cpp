@@ -15,12 +15,14 @@ QString WrapToolTipText(const QString &text, int maxWidth)
     for (const QString &paragraph : text.split(QLatin1Char('\n'))) {
         QTextLayout layout(paragraph, font);
         layout.beginLayout();
+        const qsizetype before = out.size();
         for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
             line.setLineWidth(maxWidth);
             out << paragraph.mid(line.textStart(), line.textLength()).trimmed();
         }
         layout.endLayout();
-        if (paragraph.isEmpty())
+        // An empty paragraph is one empty line, whether or not the layout made one.
+        if (out.size() == before)
             out << QString();
     }
     return out.join(QLatin1Char('\n'));

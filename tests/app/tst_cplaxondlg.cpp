@@ -19,9 +19,14 @@
 #include "settingsfile.h"
 #include "socketerrors.h"
 #include "templatebuilder.h"
+#include "tooltip.h"
 
 #include <QCheckBox>
+#include <QDate>
 #include <QDir>
+#include <QHelpEvent>
+#include <QRegularExpression>
+#include <QToolTip>
 #include <QElapsedTimer>
 #include <QHelpEvent>
 #include <QTextDocument>
@@ -57,6 +62,46 @@ QByteArray Run(int32_t code, const char *name)
     return RecordBytes(code, QByteArray(name));
 }
 
+// Counts the paints of one widget.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget *widget) { widget->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+// The digit of marker 2 ("#####" in its last row) when it stands as the
+// right-hand one of two markers.
+QColor SecondMarkerDigit(MyCButton *button)
+{
+    const QImage image = button->grab().toImage();
+    return image.pixelColor(button->width() - 11 + 3, button->height() - 16 + 10);
+}
+
+QStringList JournalLines()
+{
+    QFile file(QStringLiteral("PLAXONDATA/journal/%1.txt").arg(QDate::currentDate().toString(Qt::ISODate)));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// Journal lines after the time stamp, checked to have one.
+QStringList JournalTexts()
+{
+    static const QRegularExpression stamp(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d  "));
+    QStringList texts;
+    for (const QString &line : JournalLines())
+        texts << (stamp.match(line).hasMatch() ? line.mid(14) : QStringLiteral("<no time stamp> ") + line);
+    return texts;
+}
+
 } // namespace
 
 class TestCPlaxonDlg : public QObject {
@@ -87,8 +132,16 @@ private slots:
     void buttonsBelowTheCutTakeNoFocus();
     void saveAsIntoAMissingFolderChangesNothing();
     void trackbarAndTooltipsShowTheirText();
+    void markersGreyWhileAStationIsUnreachable();
+    void lastLaunchBarMovesAndGoes();
+    void statusTooltipTellsTheLastDelivery_data();
+    void statusTooltipTellsTheLastDelivery();
+    void statusTooltipTellsOfAFullQueue();
+    void journalKeepsCommandsAndLinkChanges();
+    void unwritableJournalDoesNotStopThePanel();
 
 private:
+    QString LinkTooltip();
     TestPanel *Open(int templateId = IDD_PLAXON_5X8);
     MyCButton *Launch(int k) const { return m_panel->DlgItem<MyCButton>(IDC_LAUNCH_FIRST + k); }
     void WaitForLinks(int32_t state);
@@ -163,6 +216,14 @@ TestPanel *TestCPlaxonDlg::Open(int templateId)
     if (!QTest::qWaitForWindowExposed(m_panel.get()))
         return nullptr;
     return m_panel.get();
+}
+
+QString TestCPlaxonDlg::LinkTooltip()
+{
+    QWidget *icon = m_panel->GetDlgItem(IDC_LINK_ICON);
+    QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), icon->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(icon, &help);
+    return QToolTip::text();
 }
 
 void TestCPlaxonDlg::WaitForLinks(int32_t state)
@@ -389,7 +450,12 @@ void TestCPlaxonDlg::tooltips()
                                             "127.0.0.1:%3  * OK connected *\r\n127.0.0.1:%4  Err: 10061  ")
                                  .arg(m_sink[0].Port()).arg(m_sink[1].Port()).arg(m_sink[2].Port()).arg(refusing);
     QVERIFY2(status.startsWith(expected), qPrintable(status));
-    QVERIFY(status.contains(QStringLiteral("refused")));
+    // The system's text follows LANG: Czech for 0, English for 1.
+    QVERIFY2(status.endsWith(QString::fromUtf8("aktivně odmítl.\r\n")), qPrintable(status));
+    g_Settings.LANG = 1;
+    QVERIFY(StatusListText().endsWith(QStringLiteral("actively refused it.\r\n")));
+    QCOMPARE(StatusListText().left(expected.size()), expected);
+    g_Settings.LANG = 0;
 
     QCOMPARE(LaunchButtonTooltip(0), QStringLiteral("PC1:  show\\intro\r\nPC2:  show\\intro wide\r\nPC3:  show\\intro 3"));
     g_Settings.PC[2].ENABLE = 0;
@@ -407,12 +473,47 @@ void TestCPlaxonDlg::tooltips()
 void TestCPlaxonDlg::firstStartWithoutAButtonSet()
 {
     g_Settings.LASTFNAME[0] = '\0';
+    g_Buttons = ButtonTable{}; // nothing was ever loaded
     QVERIFY(Open());
     QCOMPARE(m_boxes.size(), 1);
     QCOMPARE(m_boxes[0].caption, QString::fromUtf8("Chyba"));
-    // The buttons were in memory, but the window shows none: the table is as
-    // the failed load left it, and this window refreshed from it.
     QCOMPARE(m_boxes[0].owner, nullptr);
+    for (int k = 0; k < BUTTON_COUNT; ++k)
+        QVERIFY(!Launch(k)->isVisible());
+
+    // After the load error, the empty button area says what to do.
+    auto *hint = m_panel->findChild<QLabel *>(QStringLiteral("emptyHint"));
+    QVERIFY(hint);
+    QVERIFY(hint->isVisible());
+    QVERIFY(hint->text().contains(QString::fromUtf8("žlutou složkou")));
+    QVERIFY(hint->geometry().intersects(Launch(0)->geometry()));
+    // The operator's language, after a settings change.
+    m_panel->settingsDialog = [] {
+        g_Settings.LANG = 1;
+        return IDOK;
+    };
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_SETTINGS), Qt::LeftButton);
+    for (const char *names : {"yellow folder", "gear", "grid-and-pencil"})
+        QVERIFY2(hint->text().contains(QLatin1String(names)), qPrintable(hint->text()));
+
+    // Gone as soon as one button is shown.
+    SetFileDialogHandler([](const FileDialogRequest &) {
+        return FileDialogResult{true, QStringLiteral("set.PUC"), QDir::current().filePath(QStringLiteral("set.PUC"))};
+    });
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_LOAD), Qt::LeftButton);
+    QVERIFY(Launch(0)->isVisible());
+    QVERIFY(!hint->isVisible());
+
+    // A set whose only shown button lies below the window's cut shows the hint.
+    m_panel.reset();
+    g_Settings.DIALOG = 7; // 10 buttons in view
+    ClearConfiguration();
+    g_Settings.DIALOG = 7;
+    SetButton(12, "Out of view", {"x"});
+    QCOMPARE(SaveButtonSet("below.PUC"), 0);
+    CopyText(g_Settings.LASTFNAME, "below.PUC");
+    QVERIFY(Open());
+    QVERIFY(m_panel->findChild<QLabel *>(QStringLiteral("emptyHint"))->isVisible());
 }
 
 void TestCPlaxonDlg::loadAndSaveAs()
@@ -783,6 +884,234 @@ void TestCPlaxonDlg::trackbarAndTooltipsShowTheirText()
     shown.setHtml(QToolTip::text());
     QCOMPARE(shown.toPlainText(), QStringLiteral("PC1:  <b>Intro</b>"));
     QToolTip::hideText();
+}
+
+void TestCPlaxonDlg::markersGreyWhileAStationIsUnreachable()
+{
+    QVERIFY(Open());
+    WaitForLinks(LINKS_FULL);
+    MyCButton *both = Launch(0); // markers of stations 1 and 2
+    MyCButton *first = Launch(1); // station 1 only
+    QCOMPARE(both->Flags(), 0x03u);
+    QTRY_COMPARE(SecondMarkerDigit(both), QColor(0, 128, 0));
+    PaintCounter bothPaints(both);
+    PaintCounter firstPaints(first);
+    QTest::qWait(1200); // ticks that change nothing repaint nothing
+    QCOMPARE(bothPaints.paints, 0);
+
+    // Station 2's only link goes down: its digit turns grey, in place.
+    const quint16 port = m_sink[2].Port();
+    m_sink[2].StopListening();
+    m_sink[2].DropConnections();
+    QTRY_COMPARE_WITH_TIMEOUT(SecondMarkerDigit(both), QColor(128, 128, 128), 5000);
+    QVERIFY(bothPaints.paints > 0);
+    QCOMPARE(firstPaints.paints, 0); // no marker of station 2 on it
+    const QImage grey = both->grab().toImage();
+    QCOMPARE(grey.pixelColor(both->width() - 18 + 3, both->height() - 16 + 10), QColor(255, 0, 0)); // station 1
+
+    // Back in colour once it listens again.
+    QVERIFY(m_sink[2].Listen(port));
+    QTRY_COMPARE_WITH_TIMEOUT(SecondMarkerDigit(both), QColor(0, 128, 0), 10000);
+    // Every station reachable: the pixels of the plain button.
+    MyCButton plain;
+    plain.resize(both->size());
+    plain.SetFlags(both->Flags());
+    plain.setText(both->text());
+    plain.setFont(both->font());
+    QCOMPARE(both->grab().toImage().convertToFormat(QImage::Format_RGB32),
+             plain.grab().toImage().convertToFormat(QImage::Format_RGB32));
+}
+
+void TestCPlaxonDlg::lastLaunchBarMovesAndGoes()
+{
+    QVERIFY(Open());
+    WaitForLinks(LINKS_FULL);
+    const QColor highlight = Launch(0)->palette().color(QPalette::Highlight);
+    const auto barShown = [this, highlight](int k) {
+        const QImage image = Launch(k)->grab().toImage();
+        return image.pixelColor(3, image.height() / 2) == highlight;
+    };
+    const auto launch = [this](int k) { QTest::mouseClick(Launch(k), Qt::LeftButton); };
+    const auto press = [this](int id) { QTest::mouseClick(m_panel->DlgItem<QPushButton>(id), Qt::LeftButton); };
+
+    QCOMPARE(m_panel->LastLaunch(), -1);
+    launch(0);
+    QCOMPARE(m_panel->LastLaunch(), 0);
+    QVERIFY(barShown(0));
+    launch(1);
+    QCOMPARE(m_panel->LastLaunch(), 1);
+    QVERIFY(!barShown(0));
+    QVERIFY(barShown(1));
+    launch(2); // its only program is for a disabled station: nothing built, the mark stays
+    QCOMPARE(m_panel->LastLaunch(), 1);
+    press(IDC_PLAY);
+    press(IDC_PAUSE);
+    QCOMPARE(m_panel->LastLaunch(), 1);
+    press(IDC_STOP);
+    QCOMPARE(m_panel->LastLaunch(), -1);
+    QVERIFY(!barShown(1));
+
+    launch(0);
+    SetFileDialogHandler([](const FileDialogRequest &) {
+        return FileDialogResult{true, QStringLiteral("set.PUC"), QDir::current().filePath(QStringLiteral("set.PUC"))};
+    });
+    press(IDC_LOAD);
+    QCOMPARE(m_panel->LastLaunch(), -1);
+    QVERIFY(!barShown(0));
+    launch(0);
+    press(IDC_EDITOR);
+    QCOMPARE(m_panel->LastLaunch(), -1);
+    QVERIFY(!barShown(0));
+    launch(0);
+    press(IDC_SAVE_AS); // not among what removes it
+    QCOMPARE(m_panel->LastLaunch(), 0);
+}
+
+void TestCPlaxonDlg::statusTooltipTellsTheLastDelivery_data()
+{
+    QTest::addColumn<int>("lang");
+    QTest::addColumn<QString>("head");
+    QTest::addColumn<QString>("taken");
+    QTest::addColumn<QString>("refused");
+    QTest::newRow("English") << 1 << QStringLiteral("Last command: CMD_RUN, sent at ")
+                             << QStringLiteral("%1 of %2 links took the whole record")
+                             << QStringLiteral("; port %1: not connected");
+    QTest::newRow("Czech") << 0 << QString::fromUtf8("Poslední příkaz: CMD_RUN, odeslán v ")
+                           << QString::fromUtf8("celý záznam převzalo %1 z %2 spojení")
+                           << QString::fromUtf8("; port %1: nepřipojeno");
+}
+
+void TestCPlaxonDlg::statusTooltipTellsTheLastDelivery()
+{
+    QFETCH(int, lang);
+    QFETCH(QString, head);
+    QFETCH(QString, taken);
+    QFETCH(QString, refused);
+    const uint16_t refusing = RefusingPort();
+    ConfigureStation(2, true, "127.0.0.1", {refusing});
+    g_Settings.LANG = uint8_t(lang);
+    QVERIFY(Open());
+    WaitForLinks(LINKS_PARTIAL);
+    QTRY_VERIFY(Link(8).Error() != 0);
+    // Before any command: the status list alone.
+    QCOMPARE(LinkTooltip(), WrapToolTipText(StatusListText().replace(QStringLiteral("\r\n"), QStringLiteral("\n"))));
+
+    const QTime before = QTime::currentTime();
+    QTest::mouseClick(Launch(0), Qt::LeftButton);
+    const QString text = LinkTooltip();
+    const QString list = StatusListText().replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QVERIFY2(text.startsWith(WrapToolTipText(list)), qPrintable(text));
+    // The list's last line, one empty line, the delivery.
+    const QStringList all = text.split(QLatin1Char('\n'));
+    const qsizetype headAt = all.indexOf(QRegularExpression(QRegularExpression::escape(head) + QStringLiteral(".*")));
+    QVERIFY2(headAt >= 2, qPrintable(text));
+    QCOMPARE(all[headAt - 1], QString());
+    QVERIFY(!all[headAt - 2].isEmpty());
+    const QStringList delivery = text.mid(text.indexOf(head)).split(QLatin1Char('\n'));
+    QCOMPARE(delivery.size(), 4);
+    QVERIFY2(delivery[0].startsWith(head), qPrintable(delivery[0]));
+    const QTime sentAt = QTime::fromString(delivery[0].mid(head.size()), QStringLiteral("HH:mm:ss"));
+    QVERIFY(sentAt.isValid());
+    QVERIFY(qAbs(sentAt.secsTo(before)) <= 2);
+    // The stations were sent different programs: each line names its own.
+    QCOMPARE(delivery[1], QStringLiteral("PC1 \"show\\intro\": ") + taken.arg(2).arg(2));
+    QCOMPARE(delivery[2], QStringLiteral("PC2 \"show\\intro wide\": ") + taken.arg(1).arg(1));
+    QCOMPARE(delivery[3], QStringLiteral("PC3 \"show\\intro 3\": ") + taken.arg(0).arg(1) + refused.arg(refusing));
+
+    // One program for every station it went to: named once, on the first line.
+    QTest::mouseClick(Launch(1), Qt::LeftButton);
+    QVERIFY(DeliveryText(m_panel->LastDelivery()).contains(QStringLiteral(": CMD_RUN_INLINE \"overlay\\clock\",")));
+    QVERIFY(DeliveryText(m_panel->LastDelivery()).contains(QStringLiteral("\r\nPC1: ")));
+    // Brightness to PC1 only: its value on the first line, one station line.
+    QTest::keyClick(m_panel.get(), Qt::Key_F1);
+    QTest::keyClick(m_panel.get(), Qt::Key_F6);
+    QTest::keyClick(m_panel.get(), Qt::Key_F8);
+    const QStringList bright = DeliveryText(m_panel->LastDelivery()).split(QStringLiteral("\r\n"));
+    QCOMPARE(bright.size(), 2);
+    QVERIFY2(bright[0].contains(QStringLiteral("CMD_BRIGHTNESS 10,")), qPrintable(bright[0]));
+    QCOMPARE(bright[1], QStringLiteral("PC1: ") + taken.arg(2).arg(2));
+}
+
+void TestCPlaxonDlg::statusTooltipTellsOfAFullQueue()
+{
+    g_Settings.LANG = 1;
+    SetButton(3, "Two only", {"", "two\\only", ""});
+    QCOMPARE(SaveButtonSet("set.PUC"), 0);
+    m_sink[2].SetReading(false); // station 2 stops reading
+    QVERIFY(Open());
+    WaitForLinks(LINKS_FULL);
+    const auto outcome = [this] { return m_panel->LastDelivery().station[1].link[0].outcome; };
+    // One station, one program: named on the first line.
+    const QString line = QStringLiteral("PC2: 0 of 1 links took the whole record; port %1: ").arg(m_sink[2].Port());
+    QString whileQueued;
+    for (int n = 0; n < 1000000 && outcome() != LinkOutcome::Dropped; ++n) {
+        Launch(3)->click();
+        if (whileQueued.isEmpty() && outcome() == LinkOutcome::Queued)
+            whileQueued = LinkTooltip();
+    }
+    m_sink[2].SetReading(true);
+    QCOMPARE(outcome(), LinkOutcome::Dropped);
+    QVERIFY2(whileQueued.contains(line + QStringLiteral("waiting in queue")), qPrintable(whileQueued));
+    QVERIFY2(LinkTooltip().contains(line + QStringLiteral("dropped: queue full")), qPrintable(LinkTooltip()));
+}
+
+void TestCPlaxonDlg::journalKeepsCommandsAndLinkChanges()
+{
+    QVERIFY(Open());
+    WaitForLinks(LINKS_FULL);
+    const QString pc2 = QStringLiteral("link  PC2 127.0.0.1:%1  ").arg(m_sink[2].Port());
+    QTRY_COMPARE(JournalTexts().filter(QStringLiteral("connected")).size(), 3);
+    QVERIFY(JournalTexts().contains(pc2 + QStringLiteral("connected")));
+
+    QTest::mouseClick(Launch(0), Qt::LeftButton);
+    QTest::keyClick(m_panel.get(), Qt::Key_F2);
+    QTest::keyClick(m_panel.get(), Qt::Key_F6);
+    QTest::keyClick(m_panel.get(), Qt::Key_F8);
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_STOP), Qt::LeftButton);
+    QStringList texts = JournalTexts();
+    QCOMPARE(texts.mid(3), QStringList({
+        QStringLiteral("CMD_RUN  PC1 \"show\\intro\" 2/2  PC2 \"show\\intro wide\" 1/1"),
+        QStringLiteral("CMD_BRIGHTNESS  10  PC2 1/1"),
+        QStringLiteral("CMD_STOP  PC1 2/2  PC2 1/1"),
+    }));
+
+    // Station 2 goes away, after reading all it got, and comes back.
+    QTRY_VERIFY(m_sink[2].Received().endsWith(RecordBytes(CMD_STOP)));
+    const quint16 port = m_sink[2].Port();
+    m_sink[2].StopListening();
+    m_sink[2].DropConnections();
+    QTRY_VERIFY(JournalTexts().size() == 7);
+    QCOMPARE(JournalTexts().last(), pc2 + QString::fromUtf8("lost  0  Stanice ukončila spojení."));
+    QTest::mouseClick(Launch(0), Qt::LeftButton);
+    QTRY_COMPARE(JournalTexts().size(), 8);
+    QCOMPARE(JournalTexts().last(),
+             QStringLiteral("CMD_RUN  PC1 \"show\\intro\" 2/2  PC2 \"show\\intro wide\" 0/1 (%1 not connected)").arg(port));
+    QVERIFY(m_sink[2].Listen(port));
+    QTRY_COMPARE_WITH_TIMEOUT(JournalTexts().size(), 9, 10000);
+    QCOMPARE(JournalTexts().last(), pc2 + QStringLiteral("connected"));
+
+    // Closing the window closes the links on purpose.
+    m_panel.reset();
+    QCOMPARE(JournalTexts().mid(9).filter(QStringLiteral("  closed")).size(), 3);
+}
+
+void TestCPlaxonDlg::unwritableJournalDoesNotStopThePanel()
+{
+    QVERIFY(QDir().mkpath("PLAXONDATA"));
+    QFile blocker("PLAXONDATA/journal");
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    g_Settings.LANG = 1;
+    QVERIFY(Open());
+    WaitForLinks(LINKS_FULL);
+    QTest::mouseClick(Launch(0), Qt::LeftButton);
+    QTRY_COMPARE(m_sink[2].Received(), Run(CMD_RUN, "show\\intro wide"));
+    const QString text = LinkTooltip();
+    QVERIFY2(text.contains(QStringLiteral("\n\nThe journal cannot be written: PLAXONDATA")), qPrintable(text));
+    QCOMPARE(text.count(QStringLiteral("journal cannot be written")), 1);
+    QTest::mouseClick(Launch(0), Qt::LeftButton); // still sent; still one message
+    QTRY_COMPARE(m_sink[2].Received().size(), 208);
+    QCOMPARE(LinkTooltip().count(QStringLiteral("journal cannot be written")), 1);
 }
 
 QTEST_MAIN(TestCPlaxonDlg)

@@ -55,6 +55,9 @@ private slots:
     void markerBitmapsFollowTheirPixelTable();
     void markers_data();
     void markers();
+    void lastLaunchBar();
+    void captionColourFollowsTheFace_data();
+    void captionColourFollowsTheFace();
     void faces_data();
     void faces();
     void focusedAndPushed();
@@ -91,10 +94,15 @@ void TestMyCButton::markers_data()
     QTest::addColumn<uint>("flags");
     QTest::addColumn<QList<int>>("left");   // left edge of each drawn marker, from the right edge
     QTest::addColumn<QList<int>>("marker"); // which marker stands there
-    QTest::newRow("1 and 3") << 0x05u << QList<int>{18, 11} << QList<int>{0, 2};
-    QTest::newRow("all four") << 0x0Fu << QList<int>{32, 25, 18, 11} << QList<int>{0, 1, 2, 3};
-    QTest::newRow("4 alone, inline") << 0x18u << QList<int>{11} << QList<int>{3};
-    QTest::newRow("none") << 0x10u << QList<int>{} << QList<int>{};
+    QTest::addColumn<uint>("unreachable");  // stations that no link reaches
+    QTest::newRow("1 and 3") << 0x05u << QList<int>{18, 11} << QList<int>{0, 2} << 0u;
+    QTest::newRow("all four") << 0x0Fu << QList<int>{32, 25, 18, 11} << QList<int>{0, 1, 2, 3} << 0u;
+    QTest::newRow("4 alone, inline") << 0x18u << QList<int>{11} << QList<int>{3} << 0u;
+    QTest::newRow("none") << 0x10u << QList<int>{} << QList<int>{} << 0x0Fu;
+    QTest::newRow("3 of 1 and 3 unreachable") << 0x05u << QList<int>{18, 11} << QList<int>{0, 2} << 0x04u;
+    QTest::newRow("all unreachable, inline") << 0x1Fu << QList<int>{32, 25, 18, 11} << QList<int>{0, 1, 2, 3} << 0x0Fu;
+    // A station without a marker on this button changes nothing on it.
+    QTest::newRow("2 unreachable, markers 1 and 4") << 0x09u << QList<int>{18, 11} << QList<int>{0, 3} << 0x02u;
 }
 
 void TestMyCButton::markers()
@@ -102,20 +110,87 @@ void TestMyCButton::markers()
     QFETCH(uint, flags);
     QFETCH(QList<int>, left);
     QFETCH(QList<int>, marker);
+    QFETCH(uint, unreachable);
     // A white face where the inline face is not asked for, so every pixel is known.
     const uint32_t colour = flags & 0x10 ? 0 : 0x00FFFFFFu;
     Fixture f(flags, colour);
+    f.button->SetUnreachable(unreachable);
     const QImage image = f.Grab();
     const int y = H - 16;
     for (int i = 0; i < left.size(); ++i) {
-        const QImage expected = MarkerBitmap(marker[i]);
+        // Digit pixels grey for a station nothing reaches, in its colour
+        // otherwise; the background as the marker bitmap has it.
+        const bool grey = unreachable & (1u << marker[i]);
+        const QImage coloured = MarkerBitmap(marker[i]);
         for (int my = 0; my < MARKER_HEIGHT; ++my)
-            for (int mx = 0; mx < MARKER_WIDTH; ++mx)
-                QCOMPARE(image.pixelColor(W - left[i] + mx, y + my), expected.pixelColor(mx, my));
+            for (int mx = 0; mx < MARKER_WIDTH; ++mx) {
+                const QColor pixel = coloured.pixelColor(mx, my);
+                const bool digit = pixel != Face();
+                const QColor expected = digit && grey ? QColor(128, 128, 128) : pixel;
+                QCOMPARE(image.pixelColor(W - left[i] + mx, y + my), expected);
+            }
     }
     // Nothing drawn left of the first marker in the marker band.
     const int first = left.isEmpty() ? 4 : left.first();
     QCOMPARE(image.pixelColor(W - first - 1, y + 8), colour ? QColor(Qt::white) : MyCButton::InlineFace(Face()));
+}
+
+void TestMyCButton::lastLaunchBar()
+{
+    Fixture f(0x01, 0x00FFFFFFu, QStringLiteral("Go"));
+    const QColor highlight = f.button->palette().color(QPalette::Highlight);
+    QVERIFY(highlight != QColor(Qt::white));
+    QImage image = f.Grab();
+    QVERIFY(image.pixelColor(3, H / 2) != highlight);
+
+    f.button->SetLastLaunch(true); // redraws by itself
+    image = f.Grab();
+    // x from 2 to 4, y from 3 to H - 4, inside the frame; nothing around it.
+    for (int y = 3; y <= H - 4; ++y)
+        for (int x = 2; x <= 4; ++x)
+            QCOMPARE(image.pixelColor(x, y), highlight);
+    for (const QPoint p : {QPoint(1, H / 2), QPoint(5, H / 2), QPoint(3, 2), QPoint(3, H - 3)})
+        QVERIFY2(image.pixelColor(p) != highlight, qPrintable(QStringLiteral("%1,%2").arg(p.x()).arg(p.y())));
+
+    f.button->SetLastLaunch(false);
+    QCOMPARE(f.Grab().pixelColor(3, H / 2), QColor(Qt::white));
+}
+
+void TestMyCButton::captionColourFollowsTheFace_data()
+{
+    QTest::addColumn<uint>("flags");
+    QTest::addColumn<uint>("colour");
+    QTest::addColumn<bool>("white");
+    QTest::newRow("navy") << 0u << 0x00800000u << true;
+    QTest::newRow("dark grey") << 0u << 0x00404040u << true;
+    QTest::newRow("grey 117, luminance 0.178") << 0u << 0x00757575u << true;
+    QTest::newRow("grey 118, luminance 0.181") << 0u << 0x00767676u << false;
+    QTest::newRow("pure blue, 0.072") << 0u << 0x00FF0000u << true;
+    QTest::newRow("pure green, 0.715") << 0u << 0x0000FF00u << false;
+    QTest::newRow("light yellow") << 0u << 0x0080FFFFu << false;
+    QTest::newRow("inline face") << 0x10u << 0u << false;
+}
+
+void TestMyCButton::captionColourFollowsTheFace()
+{
+    QFETCH(uint, flags);
+    QFETCH(uint, colour);
+    QFETCH(bool, white);
+    Fixture f(flags, colour, QStringLiteral("MMMM"));
+    const QColor text = f.button->palette().color(QPalette::ButtonText);
+    const QColor expected = white ? QColor(Qt::white) : text;
+    const QColor other = white ? text : QColor(Qt::white);
+    const QImage image = f.Grab();
+    int hits = 0;
+    int wrong = 0;
+    // The caption's middle band, clear of the frame.
+    for (int y = H / 2 - 3; y <= H / 2 + 3; ++y)
+        for (int x = W / 2 - 15; x <= W / 2 + 15; ++x) {
+            hits += image.pixelColor(x, y) == expected;
+            wrong += image.pixelColor(x, y) == other;
+        }
+    QVERIFY2(hits > 10, qPrintable(QStringLiteral("%1 caption pixels").arg(hits)));
+    QCOMPARE(wrong, 0);
 }
 
 void TestMyCButton::faces_data()

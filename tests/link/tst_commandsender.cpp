@@ -3,6 +3,7 @@
 // station 2 with one, station 3 whose port refuses (so the link state is
 // partial), station 4 disabled although its port listens.
 
+#include "commanddelivery.h"
 #include "commandrecord.h"
 #include "commandsender.h"
 #include "connectionmanager.h"
@@ -214,6 +215,52 @@ private slots:
             QCOMPARE(got, QByteArray());
     }
 
+    // What the sending path says per configured link: taken whole, not
+    // connected; a record that waited behind a station that stopped reading
+    // counts as taken once it has gone out.
+    void deliveryPerLink()
+    {
+        ButtonRecord &b = g_Buttons.BUTTON[kButton];
+        b = ButtonRecord{};
+        b.ENABLE = 1;
+        CopyText(b.PROGRAM[0], "A\\x");
+        CopyText(b.PROGRAM[1], "B\\y");
+        CopyText(b.PROGRAM[2], "C\\z");
+        CopyText(b.PROGRAM[3], "D\\w"); // station 4 is disabled: not meant
+        const CommandDelivery d = SendLaunch(kButton);
+        QCOMPARE(d.code, CMD_RUN);
+        QVERIFY(d.sentAt.isValid());
+        const struct { bool meant; int configured; int taken; QByteArray program; } want[STATION_COUNT] = {
+            {true, 2, 2, "A\\x"}, {true, 1, 1, "B\\y"}, {true, 1, 0, "C\\z"}, {false, 0, 0, {}}};
+        for (int s = 0; s < STATION_COUNT; ++s) {
+            QCOMPARE(d.station[s].meant, want[s].meant);
+            QCOMPARE(d.station[s].Configured(), want[s].configured);
+            QCOMPARE(d.station[s].Count(LinkOutcome::Taken), want[s].taken);
+            QCOMPARE(d.station[s].program, want[s].program);
+        }
+        QCOMPARE(d.station[2].link[0].outcome, LinkOutcome::NotConnected);
+        QCOMPARE(d.station[0].link[1].port, uint32_t(m_b.Port()));
+        // STOP: every station with a configured link, whatever its programs.
+        const CommandDelivery stop = SendStop();
+        QVERIFY(stop.station[2].meant);
+        QVERIFY(!stop.station[3].meant);
+        EndCase();
+
+        m_c.SetReading(false);
+        CommandDelivery queued;
+        for (int n = 0; n < 1000000 && !queued.Built(); ++n) {
+            const CommandDelivery sent = SendLaunch(kButton);
+            QVERIFY(sent.station[1].link[0].outcome != LinkOutcome::Dropped);
+            if (sent.station[1].link[0].outcome == LinkOutcome::Queued)
+                queued = sent;
+        }
+        QVERIFY(queued.Built());
+        QCOMPARE(queued.Current().station[1].link[0].outcome, LinkOutcome::Queued);
+        m_c.SetReading(true);
+        QTRY_COMPARE_WITH_TIMEOUT(queued.Current().station[1].link[0].outcome, LinkOutcome::Taken, 30000);
+        EndCase();
+    }
+
 private:
     // While the last tick saw no link up, launch and transport build nothing:
     // the record buffer stays as it was.
@@ -221,10 +268,10 @@ private:
     {
         std::memset(&g_CommandRecord, 0x5A, sizeof g_CommandRecord);
         const QByteArray untouched = BufferBytes();
-        SendLaunch(kButton);
-        SendStop();
-        SendPlay();
-        SendPause();
+        QVERIFY(!SendLaunch(kButton).Built());
+        QVERIFY(!SendStop().Built());
+        QVERIFY(!SendPlay().Built());
+        QVERIFY(!SendPause().Built());
         QCOMPARE(BufferBytes(), untouched);
     }
 

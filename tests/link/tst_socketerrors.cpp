@@ -59,6 +59,25 @@ private slots:
         QFETCH(int, code);
         QFETCH(QByteArray, text);
         QCOMPARE(QByteArray(SocketErrorText(code)), text);
+        QCOMPARE(QByteArray(SocketErrorText(code, 1)), text);
+    }
+
+    // LANG 0 reads Czech; the Czech table covers exactly the codes the English one does.
+    void czechTexts()
+    {
+        QCOMPARE(QString::fromUtf8(SocketErrorText(10061, 0)),
+                 QString::fromUtf8("Nelze navázat spojení, protože cílový počítač je aktivně odmítl.\r\n"));
+        QCOMPARE(QByteArray(SocketErrorText(-1, 0)), QByteArray());
+        for (int code = -1; code < 12000; ++code) {
+            const QByteArray english = SocketErrorText(code, 1);
+            const QByteArray czech = SocketErrorText(code, 0);
+            QVERIFY2(english.isEmpty() == czech.isEmpty(), qPrintable(QString::number(code)));
+            if (czech.isEmpty())
+                continue;
+            QVERIFY2(czech != english, qPrintable(QString::number(code)));
+            QVERIFY(czech.endsWith("\r\n"));
+            QVERIFY(QString::fromUtf8(czech).size() < 300);
+        }
     }
 
     // Every code errno can map to must have a text, or the status list would

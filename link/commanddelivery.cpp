@@ -1,0 +1,41 @@
+#include "commanddelivery.h"
+
+#include "connectionmanager.h"
+
+int StationDelivery::Configured() const
+{
+    int n = 0;
+    for (const LinkDelivery &l : link)
+        n += l.outcome != LinkOutcome::None;
+    return n;
+}
+
+int StationDelivery::Count(LinkOutcome outcome) const
+{
+    int n = 0;
+    for (const LinkDelivery &l : link)
+        n += l.outcome == outcome;
+    return n;
+}
+
+LinkOutcome CommandDelivery::CurrentOutcome(const LinkDelivery &delivery, const ClientSocket &link)
+{
+    if (delivery.outcome != LinkOutcome::Queued)
+        return delivery.outcome;
+    // Closing keeps the counts; only a new connection starts them afresh.
+    const bool sameConnection = link.ConnectionSerial() == delivery.connection;
+    if (sameConnection && link.BytesWritten() >= delivery.end)
+        return LinkOutcome::Taken;
+    return sameConnection && link.IsConnected() ? LinkOutcome::Queued : LinkOutcome::Lost;
+}
+
+CommandDelivery CommandDelivery::Current() const
+{
+    CommandDelivery now = *this;
+    for (int s = 0; s < STATION_COUNT; ++s)
+        for (int i = 0; i < PORTS_PER_STATION; ++i) {
+            LinkDelivery &l = now.station[s].link[i];
+            l.outcome = CurrentOutcome(l, Link(s * PORTS_PER_STATION + i));
+        }
+    return now;
+}

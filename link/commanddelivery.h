@@ -1,0 +1,56 @@
+#pragma once
+
+// What became of one command: for every station it was meant for, what each
+// configured link of that station did with the record. Returned by the
+// sending path; the wire bytes are the same with or without it.
+
+#include "configmodel.h"
+
+#include <QByteArray>
+#include <QDateTime>
+
+#include <cstdint>
+
+class ClientSocket;
+
+enum class LinkOutcome : uint8_t {
+    None,         // the port is not configured
+    Taken,        // the connection took the whole record at once
+    Queued,       // the record waits in the link's queue behind earlier ones
+    Dropped,      // the queue was full: the record was dropped whole
+    NotConnected, // the link was not connected
+    Failed,       // the connection broke while the record was handed over
+    Lost,         // it was queued, and the connection ended before it went out
+};
+
+struct LinkDelivery {
+    LinkOutcome outcome = LinkOutcome::None;
+    int error = 0;           // Failed: the socket error
+    uint32_t port = 0;
+    uint64_t connection = 0; // Queued: the connection it waits on
+    uint64_t end = 0;        // Queued: the connection's byte count once it has gone out
+};
+
+struct StationDelivery {
+    bool meant = false; // the command was built for this station
+    QByteArray program; // run commands: the name it was sent (windows-1250)
+    LinkDelivery link[PORTS_PER_STATION];
+
+    int Configured() const;
+    int Count(LinkOutcome outcome) const;
+};
+
+class CommandDelivery {
+public:
+    int32_t code = 0; // 0: nothing was built
+    int32_t brightness = 0;
+    QDateTime sentAt;
+    StationDelivery station[STATION_COUNT];
+
+    bool Built() const { return code != 0; }
+    // The delivery as it stands now: a queued record that has gone out since
+    // counts as taken, one whose connection ended as lost.
+    CommandDelivery Current() const;
+    // The same for one queued record on this link.
+    static LinkOutcome CurrentOutcome(const LinkDelivery &delivery, const ClientSocket &link);
+};
