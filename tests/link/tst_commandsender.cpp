@@ -284,11 +284,14 @@ private:
         m_manager->TimerTick();
     }
 
-    // Sends a sentinel record to every connected link and waits for it, so
-    // that whatever the case sent has arrived; m_got then holds, per
-    // listener, what came before the sentinel.
+    // Once every queue has drained, sends a sentinel record to every
+    // connected link and waits for it, so that whatever the case sent has
+    // arrived; m_got then holds, per listener, what came before the sentinel.
     void EndCase()
     {
+        // A link whose queue is still full would drop the sentinel whole.
+        for (int i = 0; i < LINK_COUNT; ++i)
+            QTRY_COMPARE(Link(i).BacklogBytes(), 0);
         std::memcpy(&g_CommandRecord, Sentinel().constData(), sizeof g_CommandRecord);
         for (int s = 0; s < STATION_COUNT; ++s)
             SendToStation(s);
