@@ -413,8 +413,7 @@ void CPlaxonDlg::OnSettings()
         // Reloading would throw away what the operator has just entered:
         // derive from the record in memory what a load would have derived.
         ReportSaveFailure(QString::fromLatin1(SETTINGS_PATH));
-        DerivePorts();
-        g_Settings.PC[0].ENABLE = 1;
+        NormalizeSettings();
     }
     Refresh();
     m_links.EndSettingsChange();
