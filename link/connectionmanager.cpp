@@ -1,6 +1,5 @@
 #include "connectionmanager.h"
 
-#include "commandrecord.h"
 #include "configmodel.h"
 #include "socketerrors.h"
 
@@ -106,7 +105,7 @@ void ConnectStep()
     });
 }
 
-StationDelivery SendToStation(int station)
+StationDelivery SendToStation(int station, const CommandRecord &record)
 {
     StationDelivery result;
     if (station < 0 || station >= STATION_COUNT)
@@ -122,7 +121,7 @@ StationDelivery SendToStation(int station)
                 out.outcome = LinkOutcome::NotConnected;
             continue;
         }
-        if (link.Send(&g_CommandRecord, sizeof g_CommandRecord) == SOCKET_ERROR) {
+        if (link.Send(&record, sizeof record) == SOCKET_ERROR) {
             out.error = link.LastError();
             out.outcome = out.error == WSAEWOULDBLOCK ? LinkOutcome::Dropped : LinkOutcome::Failed;
         } else if (link.BacklogBytes() == 0) {

@@ -13,6 +13,7 @@
 
 #include "clientsocket.h"
 #include "commanddelivery.h"
+#include "commandrecord.h"
 #include "hostlookup.h"
 #include "resolver.h"
 
@@ -50,10 +51,10 @@ void ForEachConfiguredLink(Fn &&fn)
 // Advances every configured link one step: creates sockets for resolved
 // links, (re)starts connects, abandons connects that take too long.
 void ConnectStep();
-// Writes g_CommandRecord, whole, to each connected link of the station in
-// port order; other links are skipped. Says what each configured link did
-// with it; nothing is retried.
-StationDelivery SendToStation(int station);
+// Writes the record, whole, to each connected link of the station in port
+// order; other links are skipped. Says what each configured link did with
+// it; nothing is retried.
+StationDelivery SendToStation(int station, const CommandRecord &record);
 // Closes every link above state 1 and sets it idle; links in state 0 or 1
 // are left as they are.
 void CloseAll();
