@@ -402,7 +402,12 @@ int CPlaxonDlg::RunButtonEditor()
 void CPlaxonDlg::OnSettings()
 {
     m_timer.stop();
-    m_links.BeginSettingsChange();
+    m_links.ChangeSettings([this] { EditSettings(); });
+    m_timer.start();
+}
+
+void CPlaxonDlg::EditSettings()
+{
     const int result = RunSettingsDialog();
     const bool saved = SaveSettings() == 0;
     if (result == RESTART_RESULT)
@@ -416,8 +421,6 @@ void CPlaxonDlg::OnSettings()
         NormalizeSettings();
     }
     Refresh();
-    m_links.EndSettingsChange();
-    m_timer.start();
 }
 
 void CPlaxonDlg::OnButtonEditor()
