@@ -402,7 +402,12 @@ int CPlaxonDlg::RunButtonEditor()
 void CPlaxonDlg::OnSettings()
 {
     m_timer.stop();
-    m_links.BeginSettingsChange();
+    m_links.ChangeSettings([this] { EditSettings(); });
+    m_timer.start();
+}
+
+void CPlaxonDlg::EditSettings()
+{
     const int result = RunSettingsDialog();
     const bool saved = SaveSettings() == 0;
     if (result == RESTART_RESULT)
@@ -413,12 +418,9 @@ void CPlaxonDlg::OnSettings()
         // Reloading would throw away what the operator has just entered:
         // derive from the record in memory what a load would have derived.
         ReportSaveFailure(QString::fromLatin1(SETTINGS_PATH));
-        DerivePorts();
-        g_Settings.PC[0].ENABLE = 1;
+        NormalizeSettings();
     }
     Refresh();
-    m_links.EndSettingsChange();
-    m_timer.start();
 }
 
 void CPlaxonDlg::OnButtonEditor()

@@ -63,6 +63,9 @@ protected:
 private:
     void OnAccelerator(int command);
     void OnSettings();
+    // The settings dialog, its save, and the reload (or, when the save
+    // failed, the record kept as entered); run while the links are paused.
+    void EditSettings();
     void OnButtonEditor();
     void OnLoad();
     void OnSaveAs();

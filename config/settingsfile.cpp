@@ -96,6 +96,11 @@ void LoadSettings()
         file.ReadDocument(g_settingsDocument);
         file.Close();
     }
+    NormalizeSettings();
+}
+
+void NormalizeSettings()
+{
     DerivePorts();
     g_Settings.PC[0].ENABLE = 1;
 }

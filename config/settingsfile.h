@@ -7,9 +7,12 @@ struct XmlRoot;
 extern const char DATA_DIR[];      // "PLAXONDATA"
 extern const char SETTINGS_PATH[]; // "PLAXONDATA/PlaxonCfg.xml"
 
-// Clears g_Settings, reads the file if there is one, derives the port lists
-// and forces station 1 on. Never reports anything.
+// Clears g_Settings, reads the file if there is one, then normalizes it.
+// Never reports anything.
 void LoadSettings();
+// What every settings record in use derives from its fields: the port lists,
+// and station 1 always on. Run after a load, or on a record kept in memory.
+void NormalizeSettings();
 // Writes g_Settings to the file; 0 on success. The previous file is replaced
 // only by a complete new one.
 int SaveSettings();

@@ -5,32 +5,33 @@
 #include <algorithm>
 #include <cstring>
 
-CommandRecord g_CommandRecord{};
-
-void BuildRunRecord(int button, int station)
+CommandRecord BuildRunRecord(int button, int station)
 {
+    CommandRecord record{};
     if (button < 0 || button >= BUTTON_COUNT || station < 0 || station >= STATION_COUNT)
-        return;
+        return record;
     const ButtonRecord &b = g_Buttons.BUTTON[button];
-    std::memset(&g_CommandRecord, 0, sizeof g_CommandRecord);
-    g_CommandRecord.code = b.INLINE ? CMD_RUN_INLINE : CMD_RUN;
+    record.code = b.INLINE ? CMD_RUN_INLINE : CMD_RUN;
     // Bounded by the entry's own size, so an unterminated entry still gives
     // at most 79 bytes and a terminator at offset 83.
-    CopyText(g_CommandRecord.argument, sizeof b.PROGRAM[station], b.PROGRAM[station], sizeof b.PROGRAM[station]);
+    CopyText(record.argument, sizeof b.PROGRAM[station], b.PROGRAM[station], sizeof b.PROGRAM[station]);
+    return record;
 }
 
-void BuildCommandRecord(int32_t code)
+CommandRecord BuildCommandRecord(int32_t code)
 {
-    std::memset(&g_CommandRecord, 0, sizeof g_CommandRecord);
-    g_CommandRecord.code = code;
+    CommandRecord record{};
+    record.code = code;
+    return record;
 }
 
-void BuildBrightnessRecord(int32_t value)
+CommandRecord BuildBrightnessRecord(int32_t value)
 {
-    std::memset(&g_CommandRecord, 0, sizeof g_CommandRecord);
-    g_CommandRecord.code = CMD_BRIGHTNESS;
+    CommandRecord record{};
+    record.code = CMD_BRIGHTNESS;
     const int32_t clamped = std::clamp<int32_t>(value, 0, 100);
-    std::memcpy(g_CommandRecord.argument, &clamped, sizeof clamped);
+    std::memcpy(record.argument, &clamped, sizeof clamped);
+    return record;
 }
 
 const char *CommandName(int32_t code)

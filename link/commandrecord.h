@@ -22,18 +22,15 @@ struct CommandRecord {
 static_assert(sizeof(CommandRecord) == 104);
 static_assert(std::endian::native == std::endian::little, "the record is sent as it lies in memory");
 
-// The process-wide record buffer. Each command rebuilds it from scratch on
-// the user-interface thread immediately before it is sent.
-extern CommandRecord g_CommandRecord;
-
 // The record that runs button's program on station: code 6 when the button's
 // INLINE flag is set, else 2; the station's PROGRAM entry, at most 79 bytes,
-// from offset 4. Out-of-range indexes leave the buffer as it is.
-void BuildRunRecord(int button, int station);
+// from offset 4. Out-of-range indexes give an all-zero record (code 0, which
+// is never sent).
+CommandRecord BuildRunRecord(int button, int station);
 // A record without argument: CMD_STOP, CMD_PLAY or CMD_PAUSE.
-void BuildCommandRecord(int32_t code);
+CommandRecord BuildCommandRecord(int32_t code);
 // The brightness record; the value is clamped to 0..100.
-void BuildBrightnessRecord(int32_t value);
+CommandRecord BuildBrightnessRecord(int32_t value);
 
 // "CMD_STOP" ... "CMD_RUN_INLINE", or nullptr for a code that is never sent.
 const char *CommandName(int32_t code);

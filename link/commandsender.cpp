@@ -22,9 +22,9 @@ CommandDelivery SendToAllStations(int32_t code)
     if (LastTickLinkState() == LINKS_NONE)
         return {};
     CommandDelivery delivery = Started(code);
-    BuildCommandRecord(code);
+    const CommandRecord record = BuildCommandRecord(code);
     for (int s = 0; s < STATION_COUNT; ++s) {
-        StationDelivery sent = SendToStation(s);
+        StationDelivery sent = SendToStation(s, record);
         if (sent.Configured() > 0)
             delivery.station[s] = sent;
     }
@@ -42,11 +42,11 @@ CommandDelivery SendLaunch(int button)
     for (int s = 0; s < STATION_COUNT; ++s) {
         if (!g_Settings.PC[s].ENABLE || b.PROGRAM[s][0] == '\0')
             continue;
-        BuildRunRecord(button, s);
+        const CommandRecord record = BuildRunRecord(button, s);
         if (!delivery.Built())
-            delivery = Started(g_CommandRecord.code);
-        delivery.station[s] = SendToStation(s);
-        delivery.station[s].program = QByteArray(g_CommandRecord.argument);
+            delivery = Started(record.code);
+        delivery.station[s] = SendToStation(s, record);
+        delivery.station[s].program = QByteArray(record.argument);
     }
     return delivery;
 }
@@ -74,10 +74,10 @@ bool SendBrightness(int position, const unsigned char (&selected)[STATION_COUNT]
     brightness = std::clamp(position, 0, 100);
     CommandDelivery sent = Started(CMD_BRIGHTNESS);
     sent.brightness = brightness;
-    BuildBrightnessRecord(brightness);
+    const CommandRecord record = BuildBrightnessRecord(brightness);
     for (int s = 0; s < STATION_COUNT; ++s) {
         if (selected[s])
-            sent.station[s] = SendToStation(s);
+            sent.station[s] = SendToStation(s, record);
     }
     if (delivery)
         *delivery = sent;

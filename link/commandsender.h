@@ -1,8 +1,8 @@
 #pragma once
 
 // The operator's actions that reach the stations: which station gets which
-// command record. Each builds g_CommandRecord and hands it to SendToStation;
-// they run on the user-interface thread. Each returns what became of the
+// command record. Each builds the record and hands it to SendToStation; they
+// run on the user-interface thread. Each returns what became of the
 // command, with code 0 when nothing was built.
 
 #include "commanddelivery.h"

@@ -1,6 +1,5 @@
 #include "connectionmanager.h"
 
-#include "commandrecord.h"
 #include "configmodel.h"
 #include "socketerrors.h"
 
@@ -12,18 +11,19 @@ int32_t g_LinkState = LINKS_NONE;
 const ConnectionManager *g_ActiveManager = nullptr;
 LinkObserver g_LinkObserver;
 
-// Keeps a configured link pointing at the station's live address text and
-// its current port, for the status list and the connect step.
-void SetUpLink(ClientSocket &link, int station, int portIndex)
-{
-    link.address = g_Settings.PC[station].ADDRESS;
-    link.port = g_Settings.PC[station].PORT[portIndex];
-}
-
-void RefreshLinkSetup()
+// Points every configured link at its station's address text and gives it
+// its port, from the same snapshot the resolver works on.
+void SetUpLinks(const StationsSnapshot &stations)
 {
     ClientSocket *table = LinkTable();
-    ForEachConfiguredLink([table](int s, int i, int index) { SetUpLink(table[index], s, i); });
+    for (int s = 0; s < STATION_COUNT; ++s)
+        for (int i = 0; i < PORTS_PER_STATION; ++i) {
+            if (!stations[s].takesPart || stations[s].port[i] == 0)
+                continue;
+            ClientSocket &link = table[s * PORTS_PER_STATION + i];
+            link.address = g_Settings.PC[s].ADDRESS;
+            link.port = stations[s].port[i];
+        }
 }
 
 // State 2: a socket whose connect failed was closed, so a new one comes
@@ -74,9 +74,8 @@ void ConnectStep()
 {
     ClientSocket *table = LinkTable();
     const auto now = std::chrono::steady_clock::now();
-    ForEachConfiguredLink([table, now](int s, int i, int index) {
+    ForEachConfiguredLink([table, now](int, int, int index) {
         ClientSocket &link = table[index];
-        SetUpLink(link, s, i);
         switch (link.State()) {
         case LINK_CONNECTING:
             if (!link.ConnectOverdue(now))
@@ -106,7 +105,7 @@ void ConnectStep()
     });
 }
 
-StationDelivery SendToStation(int station)
+StationDelivery SendToStation(int station, const CommandRecord &record)
 {
     StationDelivery result;
     if (station < 0 || station >= STATION_COUNT)
@@ -122,7 +121,7 @@ StationDelivery SendToStation(int station)
                 out.outcome = LinkOutcome::NotConnected;
             continue;
         }
-        if (link.Send(&g_CommandRecord, sizeof g_CommandRecord) == SOCKET_ERROR) {
+        if (link.Send(&record, sizeof record) == SOCKET_ERROR) {
             out.error = link.LastError();
             out.outcome = out.error == WSAEWOULDBLOCK ? LinkOutcome::Dropped : LinkOutcome::Failed;
         } else if (link.BacklogBytes() == 0) {
@@ -206,8 +205,9 @@ void ConnectionManager::Start()
     if (m_resolver)
         return;
     m_shown = LINKS_NONE;
-    RefreshLinkSetup();
-    m_resolver = std::make_unique<Resolver>(m_lookup, TakeStationsSnapshot());
+    const StationsSnapshot stations = TakeStationsSnapshot();
+    SetUpLinks(stations);
+    m_resolver = std::make_unique<Resolver>(m_lookup, stations);
     g_ActiveManager = this;
 }
 
@@ -225,18 +225,18 @@ bool ConnectionManager::Shutdown(std::chrono::milliseconds wait)
     return ended;
 }
 
-void ConnectionManager::BeginSettingsChange()
+void ConnectionManager::ChangeSettings(const std::function<void()> &change)
 {
+    // No link may connect, nor a lookup land, from stations that are being
+    // rewritten.
     if (m_resolver)
         m_resolver->Pause();
     CloseAll();
-}
-
-void ConnectionManager::EndSettingsChange()
-{
-    RefreshLinkSetup();
+    change();
+    const StationsSnapshot stations = TakeStationsSnapshot();
+    SetUpLinks(stations);
     if (m_resolver)
-        m_resolver->Resume(TakeStationsSnapshot());
+        m_resolver->Resume(stations);
 }
 
 ConnectionManager::TickResult ConnectionManager::TimerTick()

@@ -13,6 +13,7 @@
 
 #include "clientsocket.h"
 #include "commanddelivery.h"
+#include "commandrecord.h"
 #include "hostlookup.h"
 #include "resolver.h"
 
@@ -48,12 +49,13 @@ void ForEachConfiguredLink(Fn &&fn)
 }
 
 // Advances every configured link one step: creates sockets for resolved
-// links, (re)starts connects, abandons connects that take too long.
+// links, (re)starts connects, abandons connects that take too long. Address
+// and port were given to the links at start and at the last settings change.
 void ConnectStep();
-// Writes g_CommandRecord, whole, to each connected link of the station in
-// port order; other links are skipped. Says what each configured link did
-// with it; nothing is retried.
-StationDelivery SendToStation(int station);
+// Writes the record, whole, to each connected link of the station in port
+// order; other links are skipped. Says what each configured link did with
+// it; nothing is retried.
+StationDelivery SendToStation(int station, const CommandRecord &record);
 // Closes every link above state 1 and sets it idle; links in state 0 or 1
 // are left as they are.
 void CloseAll();
@@ -97,13 +99,12 @@ public:
     // resolver is still inside a lookup. True when the resolver ended in time.
     bool Shutdown(std::chrono::milliseconds wait = Resolver::STOP_WAIT);
 
-    // Settings change: BeginSettingsChange pauses the resolver and closes all
-    // links (the window stops its timer first); after the dialog, the save
-    // and the reload, EndSettingsChange hands the resolver the new stations,
-    // has every link resolved again from them, and lets it run (the window
-    // then starts its timer again).
-    void BeginSettingsChange();
-    void EndSettingsChange();
+    // The settings change, whole: pauses the resolver and closes all links,
+    // runs change (the dialog, the save, the reload; the window stops its
+    // timer around this call), then takes one snapshot of the new stations
+    // for the links' set-up and the resolver, has every link resolved again
+    // from it, and lets the resolver run.
+    void ChangeSettings(const std::function<void()> &change);
 
     // One timer tick: computes the link state, reports whether the shown
     // state changed, and runs ConnectStep while not all links are up.

@@ -137,6 +137,41 @@ int FlushFolder(const QByteArray &folder)
     return 0;
 }
 
+// Follows a symbolic link to the file it names. existed tells whether that
+// is a regular file (old then holds its status); a folder or any other kind
+// of file is refused, a missing one is no error.
+int InspectTarget(QByteArray &target, struct stat &old, bool &existed)
+{
+    existed = false;
+    if (::lstat(target.constData(), &old) == 0 && S_ISLNK(old.st_mode)) {
+        if (char *resolved = ::realpath(target.constData(), nullptr)) {
+            target = resolved;
+            std::free(resolved);
+        }
+    }
+    if (::stat(target.constData(), &old) != 0)
+        return errno == ENOENT ? 0 : LastError();
+    if (S_ISDIR(old.st_mode))
+        return EISDIR;
+    if (!S_ISREG(old.st_mode))
+        return EINVAL;
+    existed = true;
+    return 0;
+}
+
+// Creates a new file named prefix plus a random suffix, trying other
+// suffixes while a name is taken; 0 with out open, or the last error.
+int CreateTemporary(const QByteArray &prefix, QByteArray &temporary, FileDescriptor &out)
+{
+    for (int attempt = 0; attempt < kCreateAttempts && !out.IsOpen(); ++attempt) {
+        temporary = prefix + RandomSuffix();
+        out.Reset(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666));
+        if (!out.IsOpen() && errno != EEXIST)
+            break;
+    }
+    return out.IsOpen() ? 0 : LastError();
+}
+
 } // namespace
 
 int WriteFileSafely(const QString &path, QByteArrayView data)
@@ -147,21 +182,8 @@ int WriteFileSafely(const QString &path, QByteArrayView data)
 
     struct stat old {};
     bool existed = false;
-    if (::lstat(target.constData(), &old) == 0 && S_ISLNK(old.st_mode)) {
-        if (char *resolved = ::realpath(target.constData(), nullptr)) {
-            target = resolved;
-            std::free(resolved);
-        }
-    }
-    if (::stat(target.constData(), &old) == 0) {
-        if (S_ISDIR(old.st_mode))
-            return EISDIR;
-        if (!S_ISREG(old.st_mode))
-            return EINVAL;
-        existed = true;
-    } else if (errno != ENOENT) {
-        return LastError();
-    }
+    if (const int rc = InspectTarget(target, old, existed))
+        return rc;
 
     // An existing file must take writes, as it would be rewritten in place:
     // a read-only file is not replaced behind its back.
@@ -179,14 +201,7 @@ int WriteFileSafely(const QString &path, QByteArrayView data)
 
     QByteArray temporary;
     FileDescriptor out;
-    for (int attempt = 0; attempt < kCreateAttempts && !out.IsOpen(); ++attempt) {
-        temporary = prefix + RandomSuffix();
-        out.Reset(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666));
-        if (!out.IsOpen() && errno != EEXIST)
-            break;
-    }
-    if (!out.IsOpen()) {
-        const int rc = LastError();
+    if (const int rc = CreateTemporary(prefix, temporary, out)) {
         if (existed && (rc == EACCES || rc == EPERM || rc == EROFS)) {
             // The folder takes no new file, but the file itself takes writes.
             if (::lseek(existing.Get(), 0, SEEK_SET) != 0)

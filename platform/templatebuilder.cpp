@@ -84,6 +84,98 @@ QWidget *CreateDatePicker(QWidget *parent)
     return picker;
 }
 
+QWidget *CreateButton(const DialogControl &c, QWidget *parent)
+{
+    return new QPushButton(c.Has(StyleIcon) ? QString() : c.text, parent);
+}
+
+QWidget *CreateCheckBox(const DialogControl &c, QWidget *parent)
+{
+    auto *box = new DialogCheckBox(c.text, parent);
+    box->setTristate(c.kind == ControlKind::ThreeState);
+    return box;
+}
+
+QWidget *CreateLabel(const DialogControl &c, QWidget *parent)
+{
+    auto *label = new QLabel(c.text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(HorizontalAlignment(c) | Qt::AlignTop);
+    label->setWordWrap(!c.Has(StyleNoWrap));
+    if (c.Has(StyleSunken))
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    return label;
+}
+
+QWidget *CreateIcon(QWidget *parent)
+{
+    auto *label = new QLabel(parent);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+QWidget *CreateLine(const DialogControl &c, QWidget *parent)
+{
+    auto *line = new QFrame(parent);
+    line->setFrameShape(c.cy > c.cx ? QFrame::VLine : QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
+QWidget *CreateRichEdit(const DialogControl &c, QWidget *parent)
+{
+    auto *edit = new QTextEdit(parent);
+    edit->setVerticalScrollBarPolicy(c.Has(StyleVScroll) ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
+    edit->setTabChangesFocus(true);
+    return edit;
+}
+
+QWidget *CreateTreeView(const DialogControl &c, QWidget *parent)
+{
+    auto *tree = new QTreeWidget(parent);
+    tree->setHeaderHidden(true);
+    // The one column is as wide as its widest label, not the view: deep
+    // or long folder names scroll sideways instead of vanishing.
+    tree->header()->setStretchLastSection(false);
+    tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    tree->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    tree->setRootIsDecorated(c.Has(StyleLinesAtRoot) || c.Has(StyleHasButtons));
+    tree->setDragEnabled(!c.Has(StyleNoDrag));
+    return tree;
+}
+
+QWidget *CreateListView(const DialogControl &c, QWidget *parent)
+{
+    auto *list = new QTableView(parent);
+    list->verticalHeader()->hide();
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setSelectionMode(c.Has(StyleSingleSel) ? QAbstractItemView::SingleSelection
+                                                 : QAbstractItemView::ExtendedSelection);
+    return list;
+}
+
+QWidget *CreateTrackbar(const DialogControl &c, QWidget *parent)
+{
+    auto *slider = new QSlider(c.Has(StyleVertical) ? Qt::Vertical : Qt::Horizontal, parent);
+    slider->setRange(0, 100);
+    slider->setPageStep(20);
+    if (c.Has(StyleAutoTicks)) {
+        slider->setTickPosition(QSlider::TicksBelow);
+        slider->setTickInterval(10);
+    }
+    if (c.Has(StyleToolTips))
+        new TrackbarTip(slider);
+    return slider;
+}
+
+QWidget *CreateIpAddress(QWidget *parent)
+{
+    auto *edit = new QLineEdit(parent);
+    edit->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("\\d{0,3}(\\.\\d{0,3}){0,3}")), edit));
+    return edit;
+}
+
 } // namespace
 
 QWidget *TemplateBuilder::CreateWidget(const DialogControl &c, QWidget *parent)
@@ -91,92 +183,40 @@ QWidget *TemplateBuilder::CreateWidget(const DialogControl &c, QWidget *parent)
     switch (c.kind) {
     case ControlKind::PushButton:
     case ControlKind::DefPushButton:
-    case ControlKind::OwnerButton: {
-        return new QPushButton(c.Has(StyleIcon) ? QString() : c.text, parent);
-    }
+    case ControlKind::OwnerButton:
+        return CreateButton(c, parent);
     case ControlKind::CheckBox:
-    case ControlKind::ThreeState: {
-        auto *box = new DialogCheckBox(c.text, parent);
-        box->setTristate(c.kind == ControlKind::ThreeState);
-        return box;
-    }
+    case ControlKind::ThreeState:
+        return CreateCheckBox(c, parent);
     case ControlKind::RadioButton:
         return new QRadioButton(c.text, parent);
     case ControlKind::GroupBox:
         return new DialogGroupBox(c.text, parent);
-    case ControlKind::Label: {
-        auto *label = new QLabel(c.text, parent);
-        label->setTextFormat(Qt::PlainText);
-        label->setAlignment(HorizontalAlignment(c) | Qt::AlignTop);
-        label->setWordWrap(!c.Has(StyleNoWrap));
-        if (c.Has(StyleSunken))
-            label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        return label;
-    }
-    case ControlKind::Icon: {
-        auto *label = new QLabel(parent);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        return label;
-    }
-    case ControlKind::Line: {
-        auto *line = new QFrame(parent);
-        line->setFrameShape(c.cy > c.cx ? QFrame::VLine : QFrame::HLine);
-        line->setFrameShadow(QFrame::Sunken);
-        return line;
-    }
+    case ControlKind::Label:
+        return CreateLabel(c, parent);
+    case ControlKind::Icon:
+        return CreateIcon(parent);
+    case ControlKind::Line:
+        return CreateLine(c, parent);
     case ControlKind::Edit:
         return CreateEdit(c, parent);
-    case ControlKind::RichEdit: {
-        auto *edit = new QTextEdit(parent);
-        edit->setVerticalScrollBarPolicy(c.Has(StyleVScroll) ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
-        edit->setTabChangesFocus(true);
-        return edit;
-    }
+    case ControlKind::RichEdit:
+        return CreateRichEdit(c, parent);
     case ControlKind::ComboBox:
     case ControlKind::ComboList:
         return CreateCombo(c, parent);
-    case ControlKind::TreeView: {
-        auto *tree = new QTreeWidget(parent);
-        tree->setHeaderHidden(true);
-        // The one column is as wide as its widest label, not the view: deep
-        // or long folder names scroll sideways instead of vanishing.
-        tree->header()->setStretchLastSection(false);
-        tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-        tree->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-        tree->setRootIsDecorated(c.Has(StyleLinesAtRoot) || c.Has(StyleHasButtons));
-        tree->setDragEnabled(!c.Has(StyleNoDrag));
-        return tree;
-    }
-    case ControlKind::ListView: {
-        auto *list = new QTableView(parent);
-        list->verticalHeader()->hide();
-        list->setSelectionBehavior(QAbstractItemView::SelectRows);
-        list->setSelectionMode(c.Has(StyleSingleSel) ? QAbstractItemView::SingleSelection
-                                                     : QAbstractItemView::ExtendedSelection);
-        return list;
-    }
+    case ControlKind::TreeView:
+        return CreateTreeView(c, parent);
+    case ControlKind::ListView:
+        return CreateListView(c, parent);
     case ControlKind::TabControl:
         return new QTabBar(parent);
-    case ControlKind::Trackbar: {
-        auto *slider = new QSlider(c.Has(StyleVertical) ? Qt::Vertical : Qt::Horizontal, parent);
-        slider->setRange(0, 100);
-        slider->setPageStep(20);
-        if (c.Has(StyleAutoTicks)) {
-            slider->setTickPosition(QSlider::TicksBelow);
-            slider->setTickInterval(10);
-        }
-        if (c.Has(StyleToolTips))
-            new TrackbarTip(slider);
-        return slider;
-    }
+    case ControlKind::Trackbar:
+        return CreateTrackbar(c, parent);
     case ControlKind::DatePicker:
         return CreateDatePicker(parent);
-    case ControlKind::IpAddress: {
-        auto *edit = new QLineEdit(parent);
-        edit->setValidator(new QRegularExpressionValidator(
-            QRegularExpression(QStringLiteral("\\d{0,3}(\\.\\d{0,3}){0,3}")), edit));
-        return edit;
-    }
+    case ControlKind::IpAddress:
+        return CreateIpAddress(parent);
     }
     return new QWidget(parent);
 }

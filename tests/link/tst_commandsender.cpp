@@ -25,9 +25,11 @@ QByteArray Sentinel()
     return RecordBytes(kSentinelCode, "end of case");
 }
 
-QByteArray BufferBytes()
+CommandRecord SentinelRecord()
 {
-    return QByteArray(reinterpret_cast<const char *>(&g_CommandRecord), sizeof g_CommandRecord);
+    CommandRecord record;
+    std::memcpy(&record, Sentinel().constData(), sizeof record);
+    return record;
 }
 
 // 79 bytes: the longest name a PROGRAM entry holds, with windows-1250 letters.
@@ -206,8 +208,14 @@ private slots:
         g_Settings.BRIGHT_ENA = 1;
         const unsigned char flags[STATION_COUNT] = {1, 1, 1, 1};
         int32_t brightness = 0;
-        QVERIFY(SendBrightness(100, flags, brightness));
-        QCOMPARE(BufferBytes(), QByteArray::fromHex("0300000064000000") + QByteArray(96, '\0'));
+        CommandDelivery delivery;
+        QVERIFY(SendBrightness(100, flags, brightness, &delivery));
+        QCOMPARE(delivery.code, CMD_BRIGHTNESS);
+        QCOMPARE(delivery.brightness, 100);
+        for (const StationDelivery &station : delivery.station) {
+            QVERIFY(station.meant);
+            QCOMPARE(station.Count(LinkOutcome::NotConnected), station.Configured());
+        }
 
         ConnectAll();
         EndCase();
@@ -263,16 +271,14 @@ private slots:
 
 private:
     // While the last tick saw no link up, launch and transport build nothing:
-    // the record buffer stays as it was.
+    // no record, and no station it was meant for.
     void ExpectNothingBuilt()
     {
-        std::memset(&g_CommandRecord, 0x5A, sizeof g_CommandRecord);
-        const QByteArray untouched = BufferBytes();
-        QVERIFY(!SendLaunch(kButton).Built());
-        QVERIFY(!SendStop().Built());
-        QVERIFY(!SendPlay().Built());
-        QVERIFY(!SendPause().Built());
-        QCOMPARE(BufferBytes(), untouched);
+        for (const CommandDelivery &d : {SendLaunch(kButton), SendStop(), SendPlay(), SendPause()}) {
+            QVERIFY(!d.Built());
+            for (const StationDelivery &station : d.station)
+                QVERIFY(!station.meant);
+        }
     }
 
     // Ticks until the three listening links are up. Like EndCase, it fails
@@ -292,9 +298,9 @@ private:
         // A link whose queue is still full would drop the sentinel whole.
         for (int i = 0; i < LINK_COUNT; ++i)
             QTRY_COMPARE(Link(i).BacklogBytes(), 0);
-        std::memcpy(&g_CommandRecord, Sentinel().constData(), sizeof g_CommandRecord);
+        const CommandRecord sentinel = SentinelRecord();
         for (int s = 0; s < STATION_COUNT; ++s)
-            SendToStation(s);
+            SendToStation(s, sentinel);
         RecordSink *sinks[] = {&m_a, &m_b, &m_c};
         for (RecordSink *sink : sinks)
             QTRY_VERIFY(sink->Received().endsWith(Sentinel()));

@@ -212,9 +212,9 @@ private slots:
         m_manager->Start();
         QTRY_COMPARE(Link(0).State(), LINK_RESOLVED); // resolved, not yet created: no tick so far
 
-        m_manager->BeginSettingsChange();
-        ConfigureStation(0, true, change == "address" ? "127.0.0.2" : "127.0.0.1", {newSink.Port()});
-        m_manager->EndSettingsChange();
+        m_manager->ChangeSettings([&] {
+            ConfigureStation(0, true, change == "address" ? "127.0.0.2" : "127.0.0.1", {newSink.Port()});
+        });
 
         QTRY_VERIFY(Ticked(*m_manager) && Link(0).State() == LINK_CONNECTED);
         QCOMPARE(newSink.Accepted(), 1);
@@ -234,13 +234,16 @@ private slots:
         m_manager->Start();
         QTRY_VERIFY(Ticked(*m_manager) && LinkState() == LINKS_FULL);
 
-        m_manager->BeginSettingsChange();
-        QCOMPARE(Link(0).State(), LINK_IDLE);
-        QCOMPARE(Link(4).State(), LINK_IDLE);
-        QTRY_COMPARE(a.Open(), 0);
-        QTRY_COMPARE(b.Open(), 0);
-        ConfigureStation(1, false, "127.0.0.1", {b.Port()}); // station 2 switched off meanwhile
-        m_manager->EndSettingsChange();
+        // While the change runs, every link is closed.
+        m_manager->ChangeSettings([&] {
+            QCOMPARE(Link(0).State(), LINK_IDLE);
+            QCOMPARE(Link(4).State(), LINK_IDLE);
+            QTRY_COMPARE(a.Open(), 0);
+            QTRY_COMPARE(b.Open(), 0);
+            ConfigureStation(1, false, "127.0.0.1", {b.Port()}); // station 2 switched off meanwhile
+        });
+        if (QTest::currentTestFailed())
+            return;
 
         QTRY_VERIFY(Ticked(*m_manager) && LinkState() == LINKS_FULL);
         QCOMPARE(a.Accepted(), 2);

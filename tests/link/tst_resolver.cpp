@@ -198,9 +198,7 @@ private slots:
         manager.Start();
         QTRY_COMPARE(m_lookup->Waiting("old.test"), 1);
 
-        manager.BeginSettingsChange();
-        ConfigureStation(0, true, "new.test", {7003});
-        manager.EndSettingsChange();
+        manager.ChangeSettings([] { ConfigureStation(0, true, "new.test", {7003}); });
         m_lookup->Release("old.test");
 
         QTRY_COMPARE(Link(0).State(), LINK_RESOLVED);
