@@ -1,6 +1,7 @@
 #include "cplaxonapp.h"
 
 #include "cplaxondlg.h"
+#include "dialogtemplates_dialogs.h"
 #include "layouttypes.h"
 #include "markerbitmaps.h"
 #include "qttranslations.h"

@@ -7,6 +7,7 @@
 #include "configdlg.h"
 #include "configmodel.h"
 #include "controlmessages.h"
+#include "dialogtemplates_dialogs.h"
 #include "editmain.h"
 #include "filedialogs.h"
 #include "layouttypes.h"
@@ -31,7 +32,7 @@
 namespace {
 
 constexpr int TIMER_MS = 500;
-const char *const kTitlePrefix = "Plaxon 3.1 ";
+const char *const kTitlePrefix = "Plaxon " PLAXON_VERSION " ";
 
 const char *TitleFor(int32_t state)
 {
@@ -57,12 +58,13 @@ FileDialogRequest ButtonSetDialog(FileDialogRequest::Kind kind)
 // not fit LASTPROG / LASTFNAME or would not survive the conversion.
 bool FitsRecords(const FileDialogResult &chosen, QByteArray &name, QByteArray &path)
 {
-    if (!SurvivesAnsi(chosen.fileName) || !SurvivesAnsi(chosen.path))
+    if (chosen.fileName.isEmpty() || chosen.path.isEmpty()
+        || FitAnsiField(chosen.fileName, qsizetype(sizeof g_Settings.LASTPROG)) != AnsiFit::Fits
+        || FitAnsiField(chosen.path, qsizetype(sizeof g_Settings.LASTFNAME)) != AnsiFit::Fits)
         return false;
     name = QStringToAnsi(chosen.fileName);
     path = QStringToAnsi(chosen.path);
-    return !name.isEmpty() && !path.isEmpty() && name.size() < qsizetype(sizeof g_Settings.LASTPROG)
-        && path.size() < qsizetype(sizeof g_Settings.LASTFNAME) && !name.contains('\0') && !path.contains('\0');
+    return true;
 }
 
 // The window whose journal hears about the links; a window that is not it

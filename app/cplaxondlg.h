@@ -7,6 +7,7 @@
 // timer and turns the operator's actions into command records.
 
 #include "commanddelivery.h"
+#include "configmodel.h"
 #include "connectionmanager.h"
 #include "journal.h"
 #include "mycdialog.h"
@@ -18,8 +19,6 @@
 class MyCButton;
 class QLabel;
 class QSlider;
-
-constexpr int RESTART_RESULT = 99;
 
 class CPlaxonDlg : public MyCDialog {
     Q_OBJECT
@@ -84,7 +83,7 @@ private:
     // The hint over an empty button area, shown while no launch button is.
     void UpdateEmptyHint();
 
-    MyCButton *m_launch[40] = {};
+    MyCButton *m_launch[BUTTON_COUNT] = {};
     QSlider *m_slider = nullptr;
     QTimer m_timer;
     ConnectionManager m_links;

@@ -95,7 +95,7 @@ int main(int argc, char **argv)
             std::abort();
     });
 
-    std::printf("full 40-button set, %lld bytes, %d runs each (microseconds)\n", bytes, runs);
+    std::printf("full %d-button set, %lld bytes, %d runs each (microseconds)\n", BUTTON_COUNT, bytes, runs);
     std::printf("%-28s %10s %10s\n", "", "median", "p99");
     std::printf("%-28s %10.1f %10.1f\n", "SaveButtonSet", save.median, save.p99);
     std::printf("%-28s %10.1f %10.1f\n", "LoadButtonSet", load.median, load.p99);

@@ -6,6 +6,7 @@
 
 #include "benchsupport.h"
 #include "buttonsetfile.h"
+#include "configmodel.h"
 #include "cplaxondlg.h"
 #include "layouttypes.h"
 #include "markerbitmaps.h"
@@ -64,10 +65,10 @@ int main(int argc, char *argv[])
         changed << Tick(window, i % 2 ? 0x0F : 0x0D);
         same << Tick(window, i % 2 ? 0x0F : 0x0D);
     }
-    std::printf("reachability on a tick, main window with 40 buttons x 4 markers (%s platform), %d ticks each\n",
-                qPrintable(QGuiApplication::platformName()), kTicks);
-    std::printf("  a station's reachability changed (40 buttons repaint): median %.1f us, p99 %.1f us\n",
-                Percentile(changed, 50), Percentile(changed, 99));
+    std::printf("reachability on a tick, main window with %d buttons x %d markers (%s platform), %d ticks each\n",
+                BUTTON_COUNT, STATION_COUNT, qPrintable(QGuiApplication::platformName()), kTicks);
+    std::printf("  a station's reachability changed (%d buttons repaint): median %.1f us, p99 %.1f us\n",
+                BUTTON_COUNT, Percentile(changed, 50), Percentile(changed, 99));
     std::printf("  nothing changed:                                       median %.1f us, p99 %.1f us\n",
                 Percentile(same, 50), Percentile(same, 99));
     return 0;

@@ -50,7 +50,7 @@ int Child(int argc, char **argv, bool panel)
     } else {
         window = std::make_unique<QDialog>();
         auto *grid = new QGridLayout(window.get());
-        for (int i = 0; i < 40; ++i)
+        for (int i = 0; i < BUTTON_COUNT; ++i)
             grid->addWidget(new QPushButton(QStringLiteral("Button %1").arg(i + 1)), i / 5, i % 5);
     }
     window->show();
@@ -114,7 +114,8 @@ int main(int argc, char **argv)
     }
     std::printf("start to window shown, %d runs each, platform %s\n", runs, qgetenv("QT_QPA_PLATFORM").constData());
     std::printf("%-34s %10s %12s\n", "", "median ms", "peak RSS KB");
-    std::printf("%-34s %10.1f %12ld\n", "bare QDialog, 40 push buttons", Median(bare.ms), bare.peakKb);
+    const QByteArray bareLabel = "bare QDialog, " + QByteArray::number(BUTTON_COUNT) + " push buttons";
+    std::printf("%-34s %10.1f %12ld\n", bareLabel.constData(), Median(bare.ms), bare.peakKb);
     std::printf("%-34s %10.1f %12ld\n", "Plaxon main window (demo)", Median(panel.ms), panel.peakKb);
     std::printf("ratio: time %.2f, memory %.2f\n", Median(panel.ms) / Median(bare.ms), double(panel.peakKb) / double(bare.peakKb));
     return 0;

@@ -18,18 +18,6 @@
 
 namespace {
 
-constexpr int IDC_LANG = 2118;
-constexpr int IDC_BRIGHT = 2209;
-constexpr int IDC_FIRST_LAYOUT = 2212;
-constexpr int IDC_MULTILINE = 2237;
-constexpr int IDC_HELP = 2224;
-constexpr int IDC_ENABLE = 1900;   // + station number 1..4
-constexpr int IDC_ADDRESS = 1910;
-constexpr int IDC_PATH = 1920;
-constexpr int IDC_SOCKET = 1930;
-constexpr int IDC_CHOOSE = 1940;
-constexpr int IDC_CLEAR = 1950;
-
 struct Texts {
     const char *chooserTitle;
     const char *clearQuestion;
@@ -52,15 +40,6 @@ const Texts &T()
     return kTexts[LangIndex()];
 }
 
-QString WithPath(const char *utf8, const QString &path)
-{
-    QString text = QString::fromUtf8(utf8);
-    const qsizetype at = text.indexOf(QStringLiteral("%s"));
-    if (at >= 0)
-        text.replace(at, 2, path);
-    return text;
-}
-
 } // namespace
 
 ConfigDlg::ConfigDlg(QWidget *parent) : MyCDialog(IDD_CONFIG, parent)
@@ -76,24 +55,24 @@ bool ConfigDlg::OnInitDialog()
     m_layoutAtOpen = g_Settings.DIALOG;
     m_wrapAtOpen = g_Settings.DLG_MULTILINE;
 
-    BindComboIndex(IDC_LANG, &g_Settings.LANG);
-    BindRadioGroup(IDC_FIRST_LAYOUT, &g_Settings.DIALOG);
-    BindCheck(IDC_MULTILINE, &g_Settings.DLG_MULTILINE);
-    BindCheck(IDC_BRIGHT, &g_Settings.BRIGHT_ENA);
+    BindComboIndex(IDC_CONFIG_LANG, &g_Settings.LANG);
+    BindRadioGroup(IDC_LAYOUT_5X8, &g_Settings.DIALOG);
+    BindCheck(IDC_CONFIG_MULTILINE, &g_Settings.DLG_MULTILINE);
+    BindCheck(IDC_CONFIG_BRIGHT, &g_Settings.BRIGHT_ENA);
     for (int n = 1; n <= STATION_COUNT; ++n) {
         StationRecord &pc = g_Settings.PC[n - 1];
-        if (auto *choose = DlgItem<QPushButton>(IDC_CHOOSE + n)) {
-            choose->setIcon(ResourceIcon(145));
+        if (auto *choose = DlgItem<QPushButton>(IDC_STATION_CHOOSE + n)) {
+            choose->setIcon(ResourceIcon(IDI_CHOOSE_FOLDER));
             choose->setIconSize(QSize(16, 16));
         }
-        if (auto *clear = DlgItem<QPushButton>(IDC_CLEAR + n)) {
-            clear->setIcon(ResourceIcon(155));
+        if (auto *clear = DlgItem<QPushButton>(IDC_STATION_CLEAR + n)) {
+            clear->setIcon(ResourceIcon(IDI_CLEAR));
             clear->setIconSize(QSize(16, 16));
         }
-        BindCheck(IDC_ENABLE + n, &pc.ENABLE);
-        BindText(IDC_ADDRESS + n, pc.ADDRESS, int(sizeof pc.ADDRESS));
-        BindText(IDC_SOCKET + n, pc.SOCKET, int(sizeof pc.SOCKET));
-        BindText(IDC_PATH + n, pc.PATH, int(sizeof pc.PATH));
+        BindCheck(IDC_STATION_ENABLE + n, &pc.ENABLE);
+        BindText(IDC_STATION_ADDRESS + n, pc.ADDRESS, int(sizeof pc.ADDRESS));
+        BindText(IDC_STATION_SOCKET + n, pc.SOCKET, int(sizeof pc.SOCKET));
+        BindText(IDC_STATION_PATH + n, pc.PATH, int(sizeof pc.PATH));
     }
     UpdateControls();
     return true;
@@ -113,7 +92,7 @@ void ConfigDlg::ShowTemplateIcons()
 
 void ConfigDlg::LoadHelp()
 {
-    auto *help = DlgItem<QTextEdit>(IDC_HELP);
+    auto *help = DlgItem<QTextEdit>(IDC_CONFIG_HELP);
     if (!help)
         return;
     // A missing or unreadable help file leaves the pane empty; nothing else
@@ -129,17 +108,17 @@ void ConfigDlg::LoadHelp()
 void ConfigDlg::OnChange(int)
 {
     for (int n = 1; n <= STATION_COUNT; ++n)
-        EnableRange(IDC_ADDRESS + n, IDC_CLEAR + n, g_Settings.PC[n - 1].ENABLE != 0);
+        EnableRange(IDC_STATION_ADDRESS + n, IDC_STATION_CLEAR + n, g_Settings.PC[n - 1].ENABLE != 0);
 }
 
 bool ConfigDlg::OnCmdMsg(int code, int id, QWidget *control)
 {
-    if (code == BN_CLICKED && id > IDC_CHOOSE && id <= IDC_CHOOSE + STATION_COUNT) {
-        ChooseDirectory(id - IDC_CHOOSE);
+    if (code == BN_CLICKED && id > IDC_STATION_CHOOSE && id <= IDC_STATION_CHOOSE + STATION_COUNT) {
+        ChooseDirectory(id - IDC_STATION_CHOOSE);
         return true;
     }
-    if (code == BN_CLICKED && id > IDC_CLEAR && id <= IDC_CLEAR + STATION_COUNT) {
-        ClearDirectory(id - IDC_CLEAR);
+    if (code == BN_CLICKED && id > IDC_STATION_CLEAR && id <= IDC_STATION_CLEAR + STATION_COUNT) {
+        ClearDirectory(id - IDC_STATION_CLEAR);
         return true;
     }
     return MyCDialog::OnCmdMsg(code, id, control);
@@ -153,13 +132,10 @@ void ConfigDlg::ChooseDirectory(int station)
         return;
     // The path is kept in the program's code page: one that would come back
     // different, or cut, is refused rather than stored broken.
-    const char *refusal = nullptr;
-    if (!SurvivesAnsi(chosen))
-        refusal = T().pathNotStorable;
-    else if (QStringToAnsi(chosen).size() >= qsizetype(sizeof pc.PATH))
-        refusal = T().pathTooLong;
-    if (refusal) {
-        ShowMessageBox(this, WithPath(refusal, chosen), QString::fromUtf8(T().clearCaption), MsgIcon::Warning);
+    const AnsiFit fit = FitAnsiField(chosen, qsizetype(sizeof pc.PATH));
+    if (fit != AnsiFit::Fits) {
+        const char *refusal = fit == AnsiFit::TooLong ? T().pathTooLong : T().pathNotStorable;
+        ShowMessageBox(this, MessageWith(refusal, chosen), QString::fromUtf8(T().clearCaption), MsgIcon::Warning);
         return;
     }
     CopyText(pc.PATH, QStringToAnsi(chosen).constData());
@@ -179,7 +155,7 @@ void ConfigDlg::ClearDirectory(int station)
 void ConfigDlg::Close(int result)
 {
     if (g_Settings.DIALOG != m_layoutAtOpen || g_Settings.DLG_MULTILINE != m_wrapAtOpen)
-        result = RESULT_RESTART;
+        result = RESTART_RESULT;
     done(result);
 }
 

@@ -6,6 +6,7 @@
 // It edits the settings record in place and never saves: its caller saves
 // after it closes, whatever the result.
 
+#include "dialogtemplates_dialogs.h"
 #include "mycdialog.h"
 
 #include <cstdint>
@@ -13,10 +14,6 @@
 class ConfigDlg : public MyCDialog {
     Q_OBJECT
 public:
-    // Results of DoModal besides IDOK and IDCANCEL: the layout or the
-    // caption wrapping changed, so the main window must be built again.
-    static constexpr int RESULT_RESTART = 99;
-
     explicit ConfigDlg(QWidget *parent = nullptr);
 
 protected:
@@ -31,7 +28,7 @@ private:
     void LoadHelp();
     void ChooseDirectory(int station);
     void ClearDirectory(int station);
-    // Ends with 99 when the layout or the wrapping differs from the values at open.
+    // Ends with RESTART_RESULT when the layout or the wrapping differs from the values at open.
     void Close(int result);
 
     uint8_t m_layoutAtOpen = 0;

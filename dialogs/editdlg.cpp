@@ -18,12 +18,12 @@
 namespace {
 
 constexpr int ROWS = BUTTON_COUNT;
-constexpr int FIRST_PROGRAM = 1101;
-constexpr int FIRST_ENABLE = 1201;
-constexpr int FIRST_NAME = 1301;
-constexpr int FIRST_BROWSE = 1401;
-constexpr int FIRST_INLINE = 1501;
-constexpr int FIRST_COLOUR = 2238;
+constexpr int FIRST_PROGRAM = IDC_PAGE_PROGRAM + 1;
+constexpr int FIRST_ENABLE = IDC_PAGE_ENABLE + 1;
+constexpr int FIRST_NAME = IDC_PAGE_NAME + 1;
+constexpr int FIRST_BROWSE = IDC_PAGE_BROWSE + 1;
+constexpr int FIRST_INLINE = IDC_PAGE_INLINE + 1;
+constexpr int FIRST_COLOUR = IDC_PAGE_COLOUR + 1;
 constexpr int TIPPED_ROWS = 10;
 
 struct TipEntry {
@@ -98,7 +98,7 @@ bool EditDlg::OnInitDialog()
     for (int i = 0; i < ROWS; ++i) {
         ButtonRecord &button = g_Buttons.BUTTON[i];
         if (auto *browse = DlgItem<QPushButton>(FIRST_BROWSE + i)) {
-            browse->setIcon(ResourceIcon(154));
+            browse->setIcon(ResourceIcon(IDI_ARROW_DOWN));
             browse->setIconSize(QSize(16, 16));
         }
         BindText(FIRST_NAME + i, button.NAME, int(sizeof button.NAME));

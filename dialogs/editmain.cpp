@@ -4,12 +4,6 @@
 #include "dialogtemplates_dialogs.h"
 #include "dlgctabctrl.h"
 
-namespace {
-
-constexpr int IDC_TABS = 2105;
-
-} // namespace
-
 EditMain::EditMain(QWidget *parent) : MyCDialog(IDD_EDIT_MAIN, parent)
 {
     RegisterDialogsTemplates();
@@ -17,7 +11,7 @@ EditMain::EditMain(QWidget *parent) : MyCDialog(IDD_EDIT_MAIN, parent)
 
 QWidget *EditMain::CreateControl(const DialogControl &control, QWidget *parent)
 {
-    if (control.id != IDC_TABS)
+    if (control.id != IDC_EDIT_TABS)
         return nullptr;
     m_tabs = new DlgCTabCtrl(parent);
     return m_tabs;

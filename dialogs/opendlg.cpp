@@ -22,15 +22,6 @@
 
 namespace {
 
-constexpr int IDC_FOLDERS_LABEL = 2020;
-constexpr int IDC_TREE = 1228;
-constexpr int IDC_SEARCH_LABEL = 2230;
-constexpr int IDC_SEARCH_TEXT = 2231;
-constexpr int IDC_SEARCH = 2236;
-constexpr int IDC_END_SEARCH = 2100;
-constexpr int IDC_LIST = 1019;
-constexpr int IDC_DELETE = 2232;
-
 // A program name must fit a button's PROGRAM field with its terminator.
 constexpr qsizetype kProgramCapacity = sizeof(ButtonRecord{}.PROGRAM[0]);
 
@@ -77,16 +68,6 @@ QString Text(const char *utf8)
     return QString::fromUtf8(utf8);
 }
 
-// The text with the program in place of its "%s".
-QString WithProgram(const char *utf8, const QString &program)
-{
-    QString text = Text(utf8);
-    const qsizetype at = text.indexOf(QStringLiteral("%s"));
-    if (at >= 0)
-        text.replace(at, 2, program);
-    return text;
-}
-
 bool StartsWithAZ(const QString &text, const QString &prefix)
 {
     return ProgramList::UpperAZ(text).startsWith(ProgramList::UpperAZ(prefix));
@@ -106,7 +87,7 @@ OpenDlg::~OpenDlg()
 
 QWidget *OpenDlg::CreateControl(const DialogControl &control, QWidget *parent)
 {
-    if (control.id != IDC_LIST)
+    if (control.id != IDC_OPEN_LIST)
         return nullptr;
     auto *list = new ListCtrlEx(parent);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -118,26 +99,26 @@ bool OpenDlg::OnInitDialog()
     MyCDialog::OnInitDialog();
     const Texts &t = T();
     setWindowTitle(Text(t.title));
-    SetControlText(GetDlgItem(IDC_FOLDERS_LABEL), Text(t.folders));
-    SetControlText(GetDlgItem(IDC_SEARCH_LABEL), Text(t.search));
+    SetControlText(GetDlgItem(IDC_OPEN_FOLDERS_LABEL), Text(t.folders));
+    SetControlText(GetDlgItem(IDC_OPEN_SEARCH_LABEL), Text(t.search));
     SetControlText(GetDlgItem(IDOK), Text(t.open));
     SetControlText(GetDlgItem(IDCANCEL), Text(t.cancel));
-    SetControlText(GetDlgItem(IDC_DELETE), Text(t.remove));
+    SetControlText(GetDlgItem(IDC_OPEN_DELETE), Text(t.remove));
 
-    if (auto *search = DlgItem<QPushButton>(IDC_SEARCH)) {
-        search->setIcon(ResourceIcon(161));
+    if (auto *search = DlgItem<QPushButton>(IDC_OPEN_SEARCH)) {
+        search->setIcon(ResourceIcon(IDI_SEARCH));
         search->setIconSize(QSize(24, 24));
     }
-    if (auto *end = DlgItem<QPushButton>(IDC_END_SEARCH)) {
-        end->setIcon(ResourceIcon(155));
+    if (auto *end = DlgItem<QPushButton>(IDC_OPEN_END_SEARCH)) {
+        end->setIcon(ResourceIcon(IDI_CLEAR));
         end->setIconSize(QSize(16, 16));
     }
 
-    m_list = DlgItem<ListCtrlEx>(IDC_LIST);
-    m_tree = DlgItem<QTreeWidget>(IDC_TREE);
+    m_list = DlgItem<ListCtrlEx>(IDC_OPEN_LIST);
+    m_tree = DlgItem<QTreeWidget>(IDC_OPEN_TREE);
     if (!m_list || !m_tree)
         return true;
-    m_list->SetImageList({ResourceIcon(159), ResourceIcon(154)});
+    m_list->SetImageList({ResourceIcon(IDI_ARROW_UP), ResourceIcon(IDI_ARROW_DOWN)});
     m_list->SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     m_list->InsertColumn(0, Text(t.columnName), LVCFMT_LEFT, 150);
     // The date column is at least as wide as a date in this font: a time
@@ -160,7 +141,7 @@ bool OpenDlg::OnInitDialog()
     Sort(1);
     SelectRow(0);
 
-    BindText(IDC_SEARCH_TEXT, m_searchText, int(sizeof m_searchText));
+    BindText(IDC_OPEN_SEARCH_TEXT, m_searchText, int(sizeof m_searchText));
     UpdateControls();
     return true;
 }
@@ -224,7 +205,7 @@ void OpenDlg::Search()
     m_currentPath = FsPath(QString());
     m_currentRelative.clear();
     m_tree->setEnabled(false);
-    ShowControl(IDC_END_SEARCH, true);
+    ShowControl(IDC_OPEN_END_SEARCH, true);
     m_searchMode = 1;
 
     ProgramList &programs = TheProgramList();
@@ -241,7 +222,7 @@ void OpenDlg::EndSearch()
 {
     if (m_tree)
         m_tree->setEnabled(true);
-    ShowControl(IDC_END_SEARCH, false);
+    ShowControl(IDC_OPEN_END_SEARCH, false);
     ListFolder();
     m_searchMode = 0;
 }
@@ -286,7 +267,7 @@ void OpenDlg::FindAsYouType()
             ListFolder();
             std::memset(m_searchText, 0, sizeof m_searchText);
             // The field is the one being edited: the binding leaves it alone.
-            SetControlText(GetDlgItem(IDC_SEARCH_TEXT), QString());
+            SetControlText(GetDlgItem(IDC_OPEN_SEARCH_TEXT), QString());
             text.clear();
             break;
         }
@@ -339,14 +320,11 @@ QString OpenDlg::SelectedProgram() const
 
 bool OpenDlg::Storable(const QString &program)
 {
-    const char *refusal = nullptr;
-    if (!SurvivesAnsi(program))
-        refusal = T().notStorable;
-    else if (QStringToAnsi(program).size() >= kProgramCapacity)
-        refusal = T().tooLong;
-    if (!refusal)
+    const AnsiFit fit = FitAnsiField(program, kProgramCapacity);
+    if (fit == AnsiFit::Fits)
         return true;
-    ShowMessageBox(this, WithProgram(refusal, program), Text(T().title), MsgIcon::Warning);
+    const char *refusal = fit == AnsiFit::TooLong ? T().tooLong : T().notStorable;
+    ShowMessageBox(this, MessageWith(refusal, program), Text(T().title), MsgIcon::Warning);
     return false;
 }
 
@@ -403,7 +381,7 @@ void OpenDlg::Delete()
     if (program.isEmpty())
         return;
     const Texts &t = T();
-    if (ShowMessageBox(this, WithProgram(t.deleteQuestion, program), Text(t.deleteCaption), MsgIcon::Warning,
+    if (ShowMessageBox(this, MessageWith(t.deleteQuestion, program), Text(t.deleteCaption), MsgIcon::Warning,
                        MsgButtons::YesNo, MSG_NO)
         != MSG_YES)
         return;
@@ -417,16 +395,16 @@ void OpenDlg::Delete()
         return;
     }
     const char *refusal = result == TrashResult::NotInside ? t.outsideRoot : t.notTrashed;
-    ShowMessageBox(this, WithProgram(refusal, program), Text(t.deleteCaption), MsgIcon::Warning);
+    ShowMessageBox(this, MessageWith(refusal, program), Text(t.deleteCaption), MsgIcon::Warning);
 }
 
 bool OpenDlg::OnCmdMsg(int code, int id, QWidget *control)
 {
     if (code == BN_CLICKED) {
         switch (id) {
-        case IDC_SEARCH: Search(); return true;
-        case IDC_END_SEARCH: EndSearch(); return true;
-        case IDC_DELETE: Delete(); return true;
+        case IDC_OPEN_SEARCH: Search(); return true;
+        case IDC_OPEN_END_SEARCH: EndSearch(); return true;
+        case IDC_OPEN_DELETE: Delete(); return true;
         default: break;
         }
     }
@@ -435,7 +413,7 @@ bool OpenDlg::OnCmdMsg(int code, int id, QWidget *control)
 
 void OpenDlg::OnChange(int id)
 {
-    if (id == IDC_SEARCH_TEXT && !m_searchMode)
+    if (id == IDC_OPEN_SEARCH_TEXT && !m_searchMode)
         FindAsYouType();
 }
 

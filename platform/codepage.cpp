@@ -111,6 +111,14 @@ bool SurvivesAnsi(QStringView text)
     return AnsiToQString(QStringToAnsi(text)) == text;
 }
 
+AnsiFit FitAnsiField(QStringView text, qsizetype fieldSize)
+{
+    if (!SurvivesAnsi(text) || text.contains(QChar(u'\0')))
+        return AnsiFit::Unstorable;
+    // One byte per character in this code page.
+    return QStringToAnsi(text).size() < fieldSize ? AnsiFit::Fits : AnsiFit::TooLong;
+}
+
 qsizetype AnsiToUtf8(QByteArrayView ansi, char *out, qsizetype cap)
 {
     return Utf16ToUtf8(AnsiToQString(ansi), out, cap);

@@ -29,6 +29,12 @@ QByteArray QStringToAnsi(QStringView text);
 // True when the text converts to windows-1250 and back unchanged.
 bool SurvivesAnsi(QStringView text);
 
+// Whether a text can be kept in a record field of fieldSize bytes, its
+// terminator included: it must come back from windows-1250 unchanged (a NUL
+// inside would cut it) and leave room for the terminator.
+enum class AnsiFit { Fits, Unstorable, TooLong };
+AnsiFit FitAnsiField(QStringView text, qsizetype fieldSize);
+
 qsizetype AnsiToUtf8(QByteArrayView ansi, char *out, qsizetype cap);
 qsizetype Utf8ToAnsi(QByteArrayView utf8, char *out, qsizetype cap);
 qsizetype Utf16ToUtf8(QStringView text, char *out, qsizetype cap);

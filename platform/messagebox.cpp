@@ -67,6 +67,15 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler)
     return previous;
 }
 
+QString MessageWith(const char *utf8, const QString &value)
+{
+    QString text = QString::fromUtf8(utf8);
+    const qsizetype at = text.indexOf(QStringLiteral("%s"));
+    if (at >= 0)
+        text.replace(at, 2, value);
+    return text;
+}
+
 int ShowMessageBox(QWidget *owner, const QString &text, const QString &caption, MsgIcon icon,
                    MsgButtons buttons, int defaultButton)
 {

@@ -33,5 +33,8 @@ using MessageBoxHandler = std::function<int(const MessageBoxCall &)>;
 // returns the previous one.
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 
+// A message text given in UTF-8 with value in place of its first "%s".
+QString MessageWith(const char *utf8, const QString &value);
+
 int ShowMessageBox(QWidget *owner, const QString &text, const QString &caption, MsgIcon icon,
                    MsgButtons buttons = MsgButtons::Ok, int defaultButton = 0);

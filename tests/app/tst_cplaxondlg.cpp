@@ -7,6 +7,7 @@
 #include "configmodel.h"
 #include "cplaxonapp.h"
 #include "cplaxondlg.h"
+#include "dialogtemplates_dialogs.h"
 #include "filedialogs.h"
 #include "layouttypes.h"
 #include "linktestsupport.h"

@@ -149,7 +149,7 @@ void TestButtonSetFile::probe()
 {
     QFETCH(QByteArray, content);
     QFETCH(int, result);
-    WriteAll("probe.PUC", content);
+    QVERIFY(WriteAll("probe.PUC", content));
     QCOMPARE(ProbeButtonSet("probe.PUC"), result);
 }
 
@@ -175,7 +175,7 @@ void TestButtonSetFile::rejectedFilesLeaveTheButtonsAndTellTheOperator()
     QFETCH(uint, lang);
     QFETCH(QString, text);
     QFETCH(QString, caption);
-    WriteAll("bad.PUC", FixedLayoutFile(2));
+    QVERIFY(WriteAll("bad.PUC", FixedLayoutFile(2)));
     QVERIFY(QDir().mkpath("PLAXONDATA"));
     g_Settings.LANG = lang;
     g_Buttons.BUTTON[4].ENABLE = 1;
@@ -193,7 +193,7 @@ void TestButtonSetFile::rejectedFilesLeaveTheButtonsAndTellTheOperator()
 
 void TestButtonSetFile::fixedLayoutLoads()
 {
-    WriteAll("old.PUC", FixedLayoutFile());
+    QVERIFY(WriteAll("old.PUC", FixedLayoutFile()));
     g_Buttons.BUTTON[35].ENABLE = 1;
     g_Buttons.BUTTON[2].COLOR = 255;
     LoadButtonSet("old.PUC");
@@ -218,7 +218,7 @@ void TestButtonSetFile::fixedLayoutWithoutTerminatorsIsCutToTheFields()
     QByteArray data = FixedLayoutFile();
     std::memset(data.data() + 1, 'N', 40);                  // caption of entry 0 without its NUL
     std::memset(data.data() + 5070 + 2048 * 3 + 64 * 29, 'P', 64); // last slot read, without its NUL
-    WriteAll("old.PUC", data);
+    QVERIFY(WriteAll("old.PUC", data));
     LoadButtonSet("old.PUC");
     QCOMPARE(QByteArray(g_Buttons.BUTTON[0].NAME), QByteArray(39, 'N'));
     QCOMPARE(g_Buttons.BUTTON[0].INLINE, 0); // the next field is read from its own offset
@@ -253,7 +253,7 @@ void TestButtonSetFile::xmlReading()
     QFETCH(QByteArray, name1);
     QFETCH(QByteArray, program1);
     QFETCH(QByteArray, name40);
-    WriteAll("x.PUC", file);
+    QVERIFY(WriteAll("x.PUC", file));
     std::memset(&g_Buttons, 0x5A, sizeof g_Buttons);
     LoadButtonSet("x.PUC");
     QVERIFY(m_boxes.isEmpty());

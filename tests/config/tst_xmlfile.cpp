@@ -130,7 +130,7 @@ void TestXmlFile::Write(AllTypesRecord &r, int encoding)
 
 void TestXmlFile::Read(const QByteArray &file, AllTypesRecord &r)
 {
-    WriteAll(Path(), file);
+    QVERIFY(WriteAll(Path(), file));
     ClearAllTypes(r);
     XmlFile x;
     QCOMPARE(x.OpenRead(PathAnsi().constData()), 0);
@@ -265,7 +265,7 @@ void TestXmlFile::arraysFillInOrderAndIgnoreSurplus()
     file += "\t<I4>1</I4>\n</ALL>\n";
 
     AllTypesRecord r;
-    WriteAll(Path(), file);
+    QVERIFY(WriteAll(Path(), file));
     ClearAllTypes(r);
     std::strcpy(r.texts[2], "keep");
     r.items[2].id = 99;
@@ -373,8 +373,8 @@ void TestXmlFile::countIsBounded()
 void TestXmlFile::unparsableValues()
 {
     AllTypesRecord r;
-    WriteAll(Path(), "<ALL>\n<R2>abc</R2>\n<R4>1e3x</R4>\n<H4>0x1F</H4>\n<H2>zz</H2>\n<I8> -2</I8>\n"
-                     "<D>2024-05</D>\n<DT>2024-05-06 07:08:09.10</DT>\n<DC>2024-13-40</DC>\n</ALL>\n");
+    QVERIFY(WriteAll(Path(), "<ALL>\n<R2>abc</R2>\n<R4>1e3x</R4>\n<H4>0x1F</H4>\n<H2>zz</H2>\n<I8> -2</I8>\n"
+                     "<D>2024-05</D>\n<DT>2024-05-06 07:08:09.10</DT>\n<DC>2024-13-40</DC>\n</ALL>\n"));
     ClearAllTypes(r);
     r.r2 = 1.25;
     r.h2 = 7;
@@ -401,7 +401,7 @@ void TestXmlFile::openAndCreateFailures()
     QCOMPARE(x.OpenRead(QStringToAnsi(m_dir->filePath("missing.xml")).constData()), 1);
     QCOMPARE(x.OpenRead(""), 1);
 
-    WriteAll(Path(), "previous");
+    QVERIFY(WriteAll(Path(), "previous"));
     // A folder that is a file: nothing can be created there.
     QVERIFY(x.Create(QStringToAnsi(Path() + "/x.xml").constData(), 1) != 0);
     QCOMPARE(x.Close(), 0);

@@ -46,24 +46,25 @@ void OnNextModal(const std::function<void(T &)> &act)
 }
 
 // A program directory below root: "program.prg" with the given last-write
-// time (UTC) and, unless the description is null, "program.txt".
-inline void MakeProgram(const QString &root, const QString &relative, const QByteArray &description = "description\n",
-                        const QDateTime &written = QDateTime())
+// time (UTC) and, unless the description is null, "program.txt". False when
+// any of it could not be made; the caller checks.
+[[nodiscard]] inline bool MakeProgram(const QString &root, const QString &relative,
+                                      const QByteArray &description = "description\n",
+                                      const QDateTime &written = QDateTime())
 {
     const QString dir = root + QLatin1Char('/') + relative;
-    QVERIFY(QDir().mkpath(dir));
+    if (!QDir().mkpath(dir))
+        return false;
     QFile prg(dir + QStringLiteral("/program.prg"));
-    QVERIFY(prg.open(QIODevice::WriteOnly));
-    prg.write("prg");
-    QVERIFY(prg.flush());
-    if (written.isValid())
-        QVERIFY(prg.setFileTime(written, QFileDevice::FileModificationTime));
+    if (!prg.open(QIODevice::WriteOnly) || prg.write("prg") != 3 || !prg.flush())
+        return false;
+    if (written.isValid() && !prg.setFileTime(written, QFileDevice::FileModificationTime))
+        return false;
     prg.close();
-    if (!description.isNull()) {
-        QFile txt(dir + QStringLiteral("/program.txt"));
-        QVERIFY(txt.open(QIODevice::WriteOnly));
-        txt.write(description);
-    }
+    if (description.isNull())
+        return true;
+    QFile txt(dir + QStringLiteral("/program.txt"));
+    return txt.open(QIODevice::WriteOnly) && txt.write(description) == description.size();
 }
 
 // Installs a message box handler that records each call and answers from a
@@ -91,9 +92,9 @@ private:
     MessageBoxHandler m_previous;
 };
 
-inline void WriteFile(const QString &path, const QByteArray &data)
+// The whole file; false when it could not be written.
+[[nodiscard]] inline bool WriteFile(const QString &path, const QByteArray &data)
 {
     QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(data), data.size());
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
 }

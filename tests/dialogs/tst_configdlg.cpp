@@ -2,6 +2,7 @@
 #include "dialogtestsupport.h"
 
 #include "codepage.h"
+#include "dialogtemplates_dialogs.h"
 #include "configmodel.h"
 #include "filedialogs.h"
 #include "settingsfile.h"
@@ -18,9 +19,9 @@
 
 namespace {
 
-constexpr int kLang = 2118;
-constexpr int kMultiline = 2237;
-constexpr int kHelp = 2224;
+// A station's fields after its enable box, which follow the box.
+constexpr int kStationFields[] = {IDC_STATION_ADDRESS, IDC_STATION_SOCKET, IDC_STATION_PATH, IDC_STATION_CHOOSE,
+                                  IDC_STATION_CLEAR};
 
 void ResetSettings()
 {
@@ -34,19 +35,21 @@ void ResetSettings()
     }
 }
 
+// The control, or null: the caller checks it where it uses it.
 template <typename T>
 T *Item(const MyCDialog &dlg, int id)
 {
-    T *w = dlg.DlgItem<T>(id);
-    if (!w)
-        qWarning("no control %d", id);
-    return w;
+    return dlg.DlgItem<T>(id);
 }
 
-void Click(QWidget *w)
+// Clicks near the left edge, where a box's indicator is; false when there is
+// no control to click.
+[[nodiscard]] bool Click(QWidget *w)
 {
-    QVERIFY(w);
+    if (!w)
+        return false;
     QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(6, w->height() / 2));
+    return true;
 }
 
 } // namespace
@@ -95,7 +98,10 @@ void TestConfigDlg::layoutFollowsWindowOrder_data()
 {
     QTest::addColumn<int>("control");
     QTest::addColumn<int>("layout");
-    const int order[] = {2212, 2213, 2214, 2215, 2216, 2217, 2220, 2218, 2233, 2219, 2221, 2222, 2223, 2225};
+    const int order[] = {IDC_LAYOUT_5X8,     IDC_LAYOUT_10X4,    IDC_LAYOUT_5X6,     IDC_LAYOUT_10X3,
+                         IDC_LAYOUT_5X4,     IDC_LAYOUT_10X2,    IDC_LAYOUT_5X3,     IDC_LAYOUT_5X2,
+                         IDC_LAYOUT_10X1,    IDC_LAYOUT_BIG_5X8, IDC_LAYOUT_BIG_5X6, IDC_LAYOUT_BIG_5X4,
+                         IDC_LAYOUT_BIG_5X3, IDC_LAYOUT_BIG_5X2};
     const char *captions[] = {"40 (5x8)", "40 (10x4)", "30 (5x6)", "30 (10x3)", "20 (5x4)", "20 (10x2)", "15 (5x3)",
                               "10 (5x2)", "10 (10x1)", "40 (5x8) big", "30 (5x6) big", "20 (5x4) big",
                               "15 (5x3) big", "10 (5x2) big"};
@@ -115,15 +121,15 @@ void TestConfigDlg::layoutFollowsWindowOrder()
     const int result = RunModal(dlg, [&] {
         auto *radio = Item<QRadioButton>(dlg, control);
         QVERIFY(radio && radio->isChecked());
-        auto *other = Item<QRadioButton>(dlg, control == 2212 ? 2225 : 2212);
-        Click(other);
-        QCOMPARE(int(g_Settings.DIALOG), control == 2212 ? 13 : 0);
+        auto *other = Item<QRadioButton>(dlg, control == IDC_LAYOUT_5X8 ? IDC_LAYOUT_BIG_5X2 : IDC_LAYOUT_5X8);
+        QVERIFY(Click(other));
+        QCOMPARE(int(g_Settings.DIALOG), control == IDC_LAYOUT_5X8 ? 13 : 0);
         QVERIFY(!radio->isChecked());
-        Click(radio);
+        QVERIFY(Click(radio));
         QCOMPARE(int(g_Settings.DIALOG), layout);
         QTest::keyClick(&dlg, Qt::Key_Escape);
     });
-    QCOMPARE(result, 2);
+    QCOMPARE(result, IDCANCEL);
 }
 
 void TestConfigDlg::closingResults_data()
@@ -131,16 +137,16 @@ void TestConfigDlg::closingResults_data()
     QTest::addColumn<QString>("change");
     QTest::addColumn<QString>("close");
     QTest::addColumn<int>("result");
-    QTest::newRow("nothing, OK clicked") << "" << "ok" << 1;
-    QTest::newRow("nothing, Enter") << "" << "enter" << 1;
-    QTest::newRow("nothing, Escape") << "" << "escape" << 2;
-    QTest::newRow("nothing, close box") << "" << "closebox" << 2;
-    QTest::newRow("language only, OK") << "language" << "ok" << 1;
-    QTest::newRow("brightness only, Escape") << "brightness" << "escape" << 2;
-    QTest::newRow("layout, Escape") << "layout" << "escape" << 99;
-    QTest::newRow("layout, OK") << "layout" << "ok" << 99;
-    QTest::newRow("layout, close box") << "layout" << "closebox" << 99;
-    QTest::newRow("multi-line text alone, Enter") << "wrap" << "enter" << 99;
+    QTest::newRow("nothing, OK clicked") << "" << "ok" << IDOK;
+    QTest::newRow("nothing, Enter") << "" << "enter" << IDOK;
+    QTest::newRow("nothing, Escape") << "" << "escape" << IDCANCEL;
+    QTest::newRow("nothing, close box") << "" << "closebox" << IDCANCEL;
+    QTest::newRow("language only, OK") << "language" << "ok" << IDOK;
+    QTest::newRow("brightness only, Escape") << "brightness" << "escape" << IDCANCEL;
+    QTest::newRow("layout, Escape") << "layout" << "escape" << RESTART_RESULT;
+    QTest::newRow("layout, OK") << "layout" << "ok" << RESTART_RESULT;
+    QTest::newRow("layout, close box") << "layout" << "closebox" << RESTART_RESULT;
+    QTest::newRow("multi-line text alone, Enter") << "wrap" << "enter" << RESTART_RESULT;
 }
 
 void TestConfigDlg::closingResults()
@@ -151,24 +157,24 @@ void TestConfigDlg::closingResults()
     ConfigDlg dlg;
     const int got = RunModal(dlg, [&] {
         if (change == QLatin1String("language")) {
-            auto *lang = Item<QComboBox>(dlg, kLang);
+            auto *lang = Item<QComboBox>(dlg, IDC_CONFIG_LANG);
             QVERIFY(lang);
             QCOMPARE(lang->currentText(), QString::fromUtf8("Česky"));
             lang->setFocus();
             QTest::keyClick(lang, Qt::Key_Down);
             QCOMPARE(g_Settings.LANG, 1u);
         } else if (change == QLatin1String("brightness")) {
-            Click(Item<QCheckBox>(dlg, 2209));
+            QVERIFY(Click(Item<QCheckBox>(dlg, IDC_CONFIG_BRIGHT)));
             QCOMPARE(int(g_Settings.BRIGHT_ENA), 1);
         } else if (change == QLatin1String("layout")) {
-            Click(Item<QRadioButton>(dlg, 2221));
+            QVERIFY(Click(Item<QRadioButton>(dlg, IDC_LAYOUT_BIG_5X6)));
             QCOMPARE(int(g_Settings.DIALOG), 10);
         } else if (change == QLatin1String("wrap")) {
-            Click(Item<QCheckBox>(dlg, kMultiline));
+            QVERIFY(Click(Item<QCheckBox>(dlg, IDC_CONFIG_MULTILINE)));
             QCOMPARE(int(g_Settings.DLG_MULTILINE), 1);
         }
         if (close == QLatin1String("ok"))
-            Click(Item<QPushButton>(dlg, 1));
+            QVERIFY(Click(Item<QPushButton>(dlg, IDOK)));
         else if (close == QLatin1String("enter"))
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         else if (close == QLatin1String("escape"))
@@ -189,29 +195,45 @@ void TestConfigDlg::stationFieldsFollowTheirEnableBox()
     ConfigDlg dlg;
     RunModal(dlg, [&] {
         // PC 1 has its box but never shows it; its fields are always enabled.
-        QVERIFY(Item<QCheckBox>(dlg, 1901));
-        QVERIFY(!Item<QCheckBox>(dlg, 1901)->isVisible());
-        for (int id : {1911, 1931, 1921, 1941, 1951})
-            QVERIFY(Item<QWidget>(dlg, id)->isEnabled());
+        auto *box1 = Item<QCheckBox>(dlg, IDC_STATION_ENABLE + 1);
+        QVERIFY(box1);
+        QVERIFY(!box1->isVisible());
+        for (int base : kStationFields) {
+            QWidget *field = Item<QWidget>(dlg, base + 1);
+            QVERIFY2(field && field->isEnabled(), qPrintable(QString::number(base + 1)));
+        }
         // PC 4 does not take part: its fields are off from the start.
-        for (int id : {1914, 1934, 1924, 1944, 1954})
-            QVERIFY2(!Item<QWidget>(dlg, id)->isEnabled(), qPrintable(QString::number(id)));
-        QVERIFY(Item<QCheckBox>(dlg, 1904)->isEnabled());
+        for (int base : kStationFields) {
+            QWidget *field = Item<QWidget>(dlg, base + 4);
+            QVERIFY2(field && !field->isEnabled(), qPrintable(QString::number(base + 4)));
+        }
+        auto *box4 = Item<QCheckBox>(dlg, IDC_STATION_ENABLE + 4);
+        QVERIFY(box4 && box4->isEnabled());
 
-        Click(Item<QCheckBox>(dlg, 1903));
+        auto *box3 = Item<QCheckBox>(dlg, IDC_STATION_ENABLE + 3);
+        QVERIFY(Click(box3));
         QCOMPARE(int(g_Settings.PC[2].ENABLE), 0);
         // Address edit to clear button, labels between included; the box stays.
-        for (int i = dlg.ControlIndex(1913); i <= dlg.ControlIndex(1953); ++i)
+        const int first = dlg.ControlIndex(IDC_STATION_ADDRESS + 3);
+        const int last = dlg.ControlIndex(IDC_STATION_CLEAR + 3);
+        QVERIFY(first >= 0 && last > first);
+        for (int i = first; i <= last; ++i)
             QVERIFY2(!dlg.ControlAt(i)->isEnabled(), qPrintable(QString::number(i)));
-        QVERIFY(Item<QCheckBox>(dlg, 1903)->isEnabled());
-        QCOMPARE(Item<QLineEdit>(dlg, 1913)->text(), QStringLiteral("10.0.0.3"));
+        QVERIFY(box3->isEnabled());
+        auto *address3 = Item<QLineEdit>(dlg, IDC_STATION_ADDRESS + 3);
+        QVERIFY(address3);
+        QCOMPARE(address3->text(), QStringLiteral("10.0.0.3"));
         QCOMPARE(QByteArray(g_Settings.PC[2].ADDRESS), QByteArray("10.0.0.3"));
-        for (int id : {1912, 1932, 1922, 1942, 1952})
-            QVERIFY(Item<QWidget>(dlg, id)->isEnabled());
+        for (int base : kStationFields) {
+            QWidget *field = Item<QWidget>(dlg, base + 2);
+            QVERIFY2(field && field->isEnabled(), qPrintable(QString::number(base + 2)));
+        }
 
-        Click(Item<QCheckBox>(dlg, 1903));
-        for (int id : {1913, 1933, 1923, 1943, 1953})
-            QVERIFY(Item<QWidget>(dlg, id)->isEnabled());
+        QVERIFY(Click(box3));
+        for (int base : kStationFields) {
+            QWidget *field = Item<QWidget>(dlg, base + 3);
+            QVERIFY2(field && field->isEnabled(), qPrintable(QString::number(base + 3)));
+        }
         dlg.done(1);
     });
 }
@@ -234,14 +256,14 @@ void TestConfigDlg::directoryIsClearedOnlyAfterYes()
     MessageRecorder boxes({MSG_NO, MSG_YES});
     ConfigDlg dlg;
     RunModal(dlg, [&] {
-        auto *path = Item<QLineEdit>(dlg, 1922);
+        auto *path = Item<QLineEdit>(dlg, IDC_STATION_PATH + 2);
         QVERIFY(path && path->isReadOnly());
         path->setFocus();
         QTest::keyClicks(path, QStringLiteral("typed"));
         QTest::keyClick(path, Qt::Key_Backspace);
         QCOMPARE(path->text(), QStringLiteral("/programs/pc2"));
 
-        Click(Item<QPushButton>(dlg, 1952));
+        QVERIFY(Click(Item<QPushButton>(dlg, IDC_STATION_CLEAR + 2)));
         QCOMPARE(boxes.calls.size(), 1);
         QCOMPARE(boxes.calls[0].text, question);
         QCOMPARE(boxes.calls[0].caption, caption);
@@ -250,7 +272,7 @@ void TestConfigDlg::directoryIsClearedOnlyAfterYes()
         QCOMPARE(boxes.calls[0].owner, &dlg);
         QCOMPARE(QByteArray(g_Settings.PC[1].PATH), QByteArray("/programs/pc2"));
 
-        Click(Item<QPushButton>(dlg, 1952));
+        QVERIFY(Click(Item<QPushButton>(dlg, IDC_STATION_CLEAR + 2)));
         QCOMPARE(boxes.calls.size(), 2);
         QCOMPARE(path->text(), QString());
         const QByteArray zeros(sizeof g_Settings.PC[1].PATH, '\0');
@@ -282,13 +304,15 @@ void TestConfigDlg::chosenDirectoryIsShownAtOnce()
     ConfigDlg dlg;
     RunModal(dlg, [&] {
         answer = QString::fromUtf8("/srv/grafika/stanice čtyři");
-        Click(Item<QPushButton>(dlg, 1943));
+        QVERIFY(Click(Item<QPushButton>(dlg, IDC_STATION_CHOOSE + 3)));
         QCOMPARE(titles, QStringList{title});
-        QCOMPARE(Item<QLineEdit>(dlg, 1923)->text(), answer);
+        auto *path = Item<QLineEdit>(dlg, IDC_STATION_PATH + 3);
+        QVERIFY(path);
+        QCOMPARE(path->text(), answer);
         QCOMPARE(FieldToQString(g_Settings.PC[2].PATH), answer);
 
         answer.clear(); // cancelled
-        Click(Item<QPushButton>(dlg, 1943));
+        QVERIFY(Click(Item<QPushButton>(dlg, IDC_STATION_CHOOSE + 3)));
         QCOMPARE(titles.size(), 2);
         QCOMPARE(FieldToQString(g_Settings.PC[2].PATH), QString::fromUtf8("/srv/grafika/stanice čtyři"));
         dlg.done(1);
@@ -309,19 +333,21 @@ void TestConfigDlg::unstorableDirectoryIsRefused()
     MessageRecorder boxes;
     ConfigDlg dlg;
     RunModal(dlg, [&] {
-        Click(Item<QPushButton>(dlg, 1941));
+        QVERIFY(Click(Item<QPushButton>(dlg, IDC_STATION_CHOOSE + 1)));
         QCOMPARE(boxes.calls.size(), 1);
         QVERIFY(boxes.calls[0].text.contains(chosen));
         QCOMPARE(boxes.calls[0].icon, MsgIcon::Warning);
         QCOMPARE(QByteArray(g_Settings.PC[0].PATH), QByteArray("/programs/pc1"));
-        QCOMPARE(Item<QLineEdit>(dlg, 1921)->text(), QStringLiteral("/programs/pc1"));
+        auto *path = Item<QLineEdit>(dlg, IDC_STATION_PATH + 1);
+        QVERIFY(path);
+        QCOMPARE(path->text(), QStringLiteral("/programs/pc1"));
         dlg.done(1);
     });
     // 259 characters fit.
     chosen = QStringLiteral("/") + QString(258, QLatin1Char('d'));
     ConfigDlg again;
     RunModal(again, [&] {
-        Click(Item<QPushButton>(again, 1941));
+        QVERIFY(Click(Item<QPushButton>(again, IDC_STATION_CHOOSE + 1)));
         QCOMPARE(FieldToQString(g_Settings.PC[0].PATH), chosen);
         again.done(1);
     });
@@ -331,8 +357,9 @@ void TestConfigDlg::textLimits()
 {
     ConfigDlg dlg;
     RunModal(dlg, [&] {
-        auto *address = Item<QLineEdit>(dlg, 1912);
-        auto *socket = Item<QLineEdit>(dlg, 1932);
+        auto *address = Item<QLineEdit>(dlg, IDC_STATION_ADDRESS + 2);
+        auto *socket = Item<QLineEdit>(dlg, IDC_STATION_SOCKET + 2);
+        QVERIFY(address && socket);
         address->setFocus();
         address->selectAll();
         QTest::keyClicks(address, QString(70, QLatin1Char('a')));
@@ -351,7 +378,7 @@ void TestConfigDlg::helpPaneShowsTheDemoHelp()
     QVERIFY(QFile::copy(QStringLiteral(PLAXON_DEMO_DIR "/PLAXONDATA/Config.rtf"), QStringLiteral("PLAXONDATA/Config.rtf")));
     ConfigDlg dlg;
     RunModal(dlg, [&] {
-        auto *help = Item<QTextEdit>(dlg, kHelp);
+        auto *help = Item<QTextEdit>(dlg, IDC_CONFIG_HELP);
         QVERIFY(help && help->isReadOnly());
         const QString text = help->toPlainText();
         QVERIFY(text.startsWith(QString::fromUtf8("Nastavení – nápověda")));
@@ -372,16 +399,18 @@ void TestConfigDlg::missingHelpLeavesThePaneEmpty()
         QDir(QStringLiteral("PLAXONDATA")).removeRecursively();
         if (present) {
             QVERIFY(QDir().mkpath(QStringLiteral("PLAXONDATA")));
-            WriteFile(QStringLiteral("PLAXONDATA/Config.rtf"), "plain words");
+            QVERIFY(WriteFile(QStringLiteral("PLAXONDATA/Config.rtf"), "plain words"));
         }
         ConfigDlg dlg;
         const int result = RunModal(dlg, [&] {
-            QVERIFY(Item<QTextEdit>(dlg, kHelp)->toPlainText().isEmpty());
-            Click(Item<QRadioButton>(dlg, 2233));
+            auto *help = Item<QTextEdit>(dlg, IDC_CONFIG_HELP);
+            QVERIFY(help);
+            QVERIFY(help->toPlainText().isEmpty());
+            QVERIFY(Click(Item<QRadioButton>(dlg, IDC_LAYOUT_10X1)));
             QCOMPARE(int(g_Settings.DIALOG), 8);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         });
-        QCOMPARE(result, 99);
+        QCOMPARE(result, RESTART_RESULT);
         g_Settings.DIALOG = 0;
     }
 }

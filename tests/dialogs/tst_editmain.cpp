@@ -5,6 +5,7 @@
 #include "ccolorpickercb.h"
 #include "codepage.h"
 #include "controlmessages.h"
+#include "dialogtemplates_dialogs.h"
 #include "configmodel.h"
 #include "dlgctabctrl.h"
 #include "listctrlex.h"
@@ -44,17 +45,23 @@ QStringList Tabs(const EditMain &editor)
     return tabs;
 }
 
-void ClickTab(EditMain &editor, int tab)
+// True when the tab is the current one after the click.
+[[nodiscard]] bool ClickTab(EditMain &editor, int tab)
 {
     DlgCTabCtrl *tabs = editor.TabHost();
+    if (!tabs)
+        return false;
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(tab).center());
-    QCOMPARE(tabs->currentIndex(), tab);
+    return tabs->currentIndex() == tab;
 }
 
-void Click(QWidget *w)
+// False when there is no control to click.
+[[nodiscard]] bool Click(QWidget *w)
 {
-    QVERIFY(w);
+    if (!w)
+        return false;
     QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(w->width() / 2, w->height() / 2));
+    return true;
 }
 
 } // namespace
@@ -99,10 +106,11 @@ void TestEditMain::onePagePerTakingPartStation()
             QCOMPARE(editor.Page(s)->HasWindow(), enabled.contains(s));
         // Each page shows its station's program names.
         for (int tab = 0; tab < tabs.size(); ++tab) {
-            ClickTab(editor, tab);
+            QVERIFY(ClickTab(editor, tab));
             const int station = tabs[tab].back().digitValue() - 1;
             QVERIFY(editor.Page(station)->isVisible());
-            QCOMPARE(editor.Page(station)->DlgItem<QLineEdit>(1107)->text(), QStringLiteral("pc%1\\prog7").arg(station + 1));
+            QCOMPARE(editor.Page(station)->DlgItem<QLineEdit>(IDC_PAGE_PROGRAM + 7)->text(),
+                     QStringLiteral("pc%1\\prog7").arg(station + 1));
         }
         editor.close();
     });
@@ -117,43 +125,43 @@ void TestEditMain::sharedFieldsShowOnTheNextPage()
     RunModal(editor, [&] {
         EditDlg *pc1 = editor.Page(0);
         EditDlg *pc2 = editor.Page(1);
-        Click(pc1->DlgItem<QCheckBox>(1205));
+        QVERIFY(Click(pc1->DlgItem<QCheckBox>(IDC_PAGE_ENABLE + 5)));
         QCOMPARE(int(g_Buttons.BUTTON[4].ENABLE), 1);
-        auto *caption = pc1->DlgItem<QLineEdit>(1305);
+        auto *caption = pc1->DlgItem<QLineEdit>(IDC_PAGE_NAME + 5);
         caption->setFocus();
         caption->selectAll();
         QTest::keyClicks(caption, QStringLiteral("Fin"));
         QTest::sendKeyEvent(QTest::Click, caption, Qt::Key_Aacute, QString::fromUtf8("á"), Qt::NoModifier);
         QTest::keyClicks(caption, QStringLiteral("le"));
-        Click(pc1->DlgItem<QCheckBox>(1505));
-        auto *picker = pc1->DlgItem<CColorPickerCB>(2242);
+        QVERIFY(Click(pc1->DlgItem<QCheckBox>(IDC_PAGE_INLINE + 5)));
+        auto *picker = pc1->DlgItem<CColorPickerCB>(IDC_PAGE_COLOUR + 5);
         picker->setFocus();
         QTest::keyClick(picker, Qt::Key_Down);
         const uint32_t colour = g_Buttons.BUTTON[4].COLOR;
         QVERIFY(colour != 0);
-        auto *program = pc1->DlgItem<QLineEdit>(1105);
+        auto *program = pc1->DlgItem<QLineEdit>(IDC_PAGE_PROGRAM + 5);
         program->setFocus();
         program->selectAll();
         QTest::keyClicks(program, QStringLiteral("Show\\Finale"));
         QCOMPARE(QByteArray(g_Buttons.BUTTON[4].PROGRAM[0]), QByteArray("Show\\Finale"));
 
-        ClickTab(editor, 1);
+        QVERIFY(ClickTab(editor, 1));
         QVERIFY(pc2->isVisible());
-        QVERIFY(pc2->DlgItem<QCheckBox>(1205)->isChecked());
-        QCOMPARE(pc2->DlgItem<QLineEdit>(1305)->text(), QString::fromUtf8("Finále"));
-        QVERIFY(pc2->DlgItem<QCheckBox>(1505)->isChecked());
+        QVERIFY(pc2->DlgItem<QCheckBox>(IDC_PAGE_ENABLE + 5)->isChecked());
+        QCOMPARE(pc2->DlgItem<QLineEdit>(IDC_PAGE_NAME + 5)->text(), QString::fromUtf8("Finále"));
+        QVERIFY(pc2->DlgItem<QCheckBox>(IDC_PAGE_INLINE + 5)->isChecked());
         {
-            auto *shown = pc2->DlgItem<CColorPickerCB>(2242);
+            auto *shown = pc2->DlgItem<CColorPickerCB>(IDC_PAGE_COLOUR + 5);
             QCOMPARE(uint32_t(ComboItemData(shown, shown->currentIndex())), colour);
         }
-        QCOMPARE(pc2->DlgItem<QLineEdit>(1105)->text(), QStringLiteral("pc2\\prog5"));
-        QVERIFY(pc2->DlgItem<QLineEdit>(1305)->isEnabled());
+        QCOMPARE(pc2->DlgItem<QLineEdit>(IDC_PAGE_PROGRAM + 5)->text(), QStringLiteral("pc2\\prog5"));
+        QVERIFY(pc2->DlgItem<QLineEdit>(IDC_PAGE_NAME + 5)->isEnabled());
 
         // And back: a change on PC 2 shows on PC 1.
-        Click(pc2->DlgItem<QCheckBox>(1205));
-        ClickTab(editor, 0);
-        QVERIFY(!pc1->DlgItem<QCheckBox>(1205)->isChecked());
-        QVERIFY(!pc1->DlgItem<QLineEdit>(1305)->isEnabled());
+        QVERIFY(Click(pc2->DlgItem<QCheckBox>(IDC_PAGE_ENABLE + 5)));
+        QVERIFY(ClickTab(editor, 0));
+        QVERIFY(!pc1->DlgItem<QCheckBox>(IDC_PAGE_ENABLE + 5)->isChecked());
+        QVERIFY(!pc1->DlgItem<QLineEdit>(IDC_PAGE_NAME + 5)->isEnabled());
         editor.close();
     });
     QCOMPARE(QByteArray(g_Buttons.BUTTON[4].NAME), QStringToAnsi(QString::fromUtf8("Finále")));
@@ -161,23 +169,24 @@ void TestEditMain::sharedFieldsShowOnTheNextPage()
 
 void TestEditMain::rowFieldsFollowTheirEnableBox()
 {
-    g_Buttons.BUTTON[39].ENABLE = 0;
+    g_Buttons.BUTTON[BUTTON_COUNT - 1].ENABLE = 0;
     EditMain editor;
     RunModal(editor, [&] {
         EditDlg *page = editor.Page(0);
-        const QList<int> row3{1303, 1103, 1403, 2240, 1503};
+        const QList<int> row3{IDC_PAGE_NAME + 3, IDC_PAGE_PROGRAM + 3, IDC_PAGE_BROWSE + 3, IDC_PAGE_COLOUR + 3,
+                              IDC_PAGE_INLINE + 3};
         for (int id : row3)
             QVERIFY(page->GetDlgItem(id)->isEnabled());
-        for (int id : {1340, 1140, 1440, 2277, 1540})
-            QVERIFY(!page->GetDlgItem(id)->isEnabled());
-        Click(page->DlgItem<QCheckBox>(1203));
+        for (int base : {IDC_PAGE_NAME, IDC_PAGE_PROGRAM, IDC_PAGE_BROWSE, IDC_PAGE_COLOUR, IDC_PAGE_INLINE})
+            QVERIFY(!page->GetDlgItem(base + BUTTON_COUNT)->isEnabled());
+        QVERIFY(Click(page->DlgItem<QCheckBox>(IDC_PAGE_ENABLE + 3)));
         QCOMPARE(int(g_Buttons.BUTTON[2].ENABLE), 0);
         for (int id : row3)
             QVERIFY2(!page->GetDlgItem(id)->isEnabled(), qPrintable(QString::number(id)));
-        QVERIFY(page->GetDlgItem(1203)->isEnabled());
-        QVERIFY(page->GetDlgItem(1304)->isEnabled());
+        QVERIFY(page->GetDlgItem(IDC_PAGE_ENABLE + 3)->isEnabled());
+        QVERIFY(page->GetDlgItem(IDC_PAGE_NAME + 4)->isEnabled());
         // The values stay.
-        QCOMPARE(page->DlgItem<QLineEdit>(1303)->text(), QStringLiteral("Button 3"));
+        QCOMPARE(page->DlgItem<QLineEdit>(IDC_PAGE_NAME + 3)->text(), QStringLiteral("Button 3"));
         QCOMPARE(QByteArray(g_Buttons.BUTTON[2].NAME), QByteArray("Button 3"));
         editor.done(1);
     });
@@ -194,15 +203,15 @@ void TestEditMain::browseButtonsOnlyWhereThereIsADirectory()
             EditDlg *page = editor.Page(station);
             int shown = 0;
             for (int k = 1; k <= BUTTON_COUNT; ++k)
-                shown += page->GetDlgItem(1400 + k)->isVisibleTo(page) ? 1 : 0;
+                shown += page->GetDlgItem(IDC_PAGE_BROWSE + k)->isVisibleTo(page) ? 1 : 0;
             QCOMPARE(shown, station == 1 ? 0 : BUTTON_COUNT);
         }
         // A disabled row keeps its browse button hidden when enabled again.
         EditDlg *pc2 = editor.Page(1);
-        ClickTab(editor, 1);
-        Click(pc2->DlgItem<QCheckBox>(1201));
-        Click(pc2->DlgItem<QCheckBox>(1201));
-        QVERIFY(!pc2->GetDlgItem(1401)->isVisibleTo(pc2));
+        QVERIFY(ClickTab(editor, 1));
+        QVERIFY(Click(pc2->DlgItem<QCheckBox>(IDC_PAGE_ENABLE + 1)));
+        QVERIFY(Click(pc2->DlgItem<QCheckBox>(IDC_PAGE_ENABLE + 1)));
+        QVERIFY(!pc2->GetDlgItem(IDC_PAGE_BROWSE + 1)->isVisibleTo(pc2));
         editor.done(1);
     });
 }
@@ -211,8 +220,8 @@ void TestEditMain::textLimits()
 {
     EditMain editor;
     RunModal(editor, [&] {
-        auto *caption = editor.Page(0)->DlgItem<QLineEdit>(1321);
-        auto *program = editor.Page(0)->DlgItem<QLineEdit>(1121);
+        auto *caption = editor.Page(0)->DlgItem<QLineEdit>(IDC_PAGE_NAME + 21);
+        auto *program = editor.Page(0)->DlgItem<QLineEdit>(IDC_PAGE_PROGRAM + 21);
         caption->setFocus();
         caption->selectAll();
         QTest::keyClicks(caption, QString(50, QLatin1Char('c')));
@@ -232,17 +241,17 @@ void TestEditMain::tooltipsOnTheFirstTenRows_data()
     QTest::addColumn<QString>("tip");
     const QString enableCz = QString::fromUtf8("Povoluje toto tlačítko pro rychlé spouštění (Pokud není povoleno tak se nezobrazí)");
     const QString programCz = QString::fromUtf8("Nazev programu co se má spustit. Musí přesně odpovídat názvu programu z lumivant");
-    QTest::newRow("enable, row 1, Czech") << 0u << 1201 << enableCz;
-    QTest::newRow("caption, row 10, Czech") << 0u << 1310 << QString::fromUtf8("Název co se objeví na ovládacím tlačítku");
-    QTest::newRow("program, row 4, Czech") << 0u << 1104 << programCz;
-    QTest::newRow("enable, row 10, English") << 1u << 1210 << QStringLiteral("Enable button (to be visible)");
-    QTest::newRow("caption, row 1, English") << 1u << 1301 << QStringLiteral("Text for control button");
-    QTest::newRow("program, row 10, English") << 1u << 1110 << QStringLiteral("Name of program (exactly as in lumivant)");
-    QTest::newRow("enable, row 11: none") << 0u << 1211 << QString();
-    QTest::newRow("caption, row 40: none") << 1u << 1340 << QString();
-    QTest::newRow("program, row 11: none") << 0u << 1111 << QString();
-    QTest::newRow("browse, row 1: none") << 0u << 1401 << QString();
-    QTest::newRow("colour, row 1: none") << 0u << 2238 << QString();
+    QTest::newRow("enable, row 1, Czech") << 0u << IDC_PAGE_ENABLE + 1 << enableCz;
+    QTest::newRow("caption, row 10, Czech") << 0u << IDC_PAGE_NAME + 10 << QString::fromUtf8("Název co se objeví na ovládacím tlačítku");
+    QTest::newRow("program, row 4, Czech") << 0u << IDC_PAGE_PROGRAM + 4 << programCz;
+    QTest::newRow("enable, row 10, English") << 1u << IDC_PAGE_ENABLE + 10 << QStringLiteral("Enable button (to be visible)");
+    QTest::newRow("caption, row 1, English") << 1u << IDC_PAGE_NAME + 1 << QStringLiteral("Text for control button");
+    QTest::newRow("program, row 10, English") << 1u << IDC_PAGE_PROGRAM + 10 << QStringLiteral("Name of program (exactly as in lumivant)");
+    QTest::newRow("enable, row 11: none") << 0u << IDC_PAGE_ENABLE + 11 << QString();
+    QTest::newRow("caption, row 40: none") << 1u << IDC_PAGE_NAME + BUTTON_COUNT << QString();
+    QTest::newRow("program, row 11: none") << 0u << IDC_PAGE_PROGRAM + 11 << QString();
+    QTest::newRow("browse, row 1: none") << 0u << IDC_PAGE_BROWSE + 1 << QString();
+    QTest::newRow("colour, row 1: none") << 0u << IDC_PAGE_COLOUR + 1 << QString();
 }
 
 void TestEditMain::tooltipsOnTheFirstTenRows()
@@ -275,12 +284,12 @@ void TestEditMain::enterMovesAndEscapeStaysInsidePages()
     EditMain editor;
     const int result = RunModal(editor, [&] {
         EditDlg *page = editor.Page(0);
-        auto *caption = page->DlgItem<QLineEdit>(1301);
+        auto *caption = page->DlgItem<QLineEdit>(IDC_PAGE_NAME + 1);
         caption->setFocus();
         QTRY_VERIFY(caption->hasFocus());
         QTest::keyClick(caption, Qt::Key_Return);
         QVERIFY(editor.isVisible());
-        QCOMPARE(QApplication::focusWidget(), page->GetDlgItem(1101));
+        QCOMPARE(QApplication::focusWidget(), page->GetDlgItem(IDC_PAGE_PROGRAM + 1));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QVERIFY(editor.isVisible());
         // Outside the pages Escape ends the editor.
@@ -304,28 +313,28 @@ void TestEditMain::enterMovesAndEscapeStaysInsidePages()
 void TestEditMain::browsePutsTheChosenProgramIntoTheRow()
 {
     QTemporaryDir root;
-    MakeProgram(root.path(), QStringLiteral("Show/Finale"));
-    MakeProgram(root.path(), QStringLiteral("Top"));
+    QVERIFY(MakeProgram(root.path(), QStringLiteral("Show/Finale")));
+    QVERIFY(MakeProgram(root.path(), QStringLiteral("Top")));
     Reset(root.path());
     EditMain editor;
     RunModal(editor, [&] {
         EditDlg *page = editor.Page(0);
-        auto *program = page->DlgItem<QLineEdit>(1103);
+        auto *program = page->DlgItem<QLineEdit>(IDC_PAGE_PROGRAM + 3);
         OnNextModal<OpenDlg>([](OpenDlg &browser) {
             QCOMPARE(browser.Root(), FieldToQString(g_Settings.PC[0].PATH));
-            auto *edit = browser.DlgItem<QLineEdit>(2231);
+            auto *edit = browser.DlgItem<QLineEdit>(IDC_OPEN_SEARCH_TEXT);
             edit->setFocus();
             QTest::keyClicks(edit, QStringLiteral("Show\\fin"));
             QTest::keyClick(edit, Qt::Key_Return);
         });
-        Click(page->DlgItem<QPushButton>(1403));
+        QVERIFY(Click(page->DlgItem<QPushButton>(IDC_PAGE_BROWSE + 3)));
         QCOMPARE(program->text(), QStringLiteral("Show\\Finale"));
         QCOMPARE(QByteArray(g_Buttons.BUTTON[2].PROGRAM[0]), QByteArray("Show\\Finale"));
         QCOMPARE(QByteArray(g_Buttons.BUTTON[2].PROGRAM[1]), QByteArray("pc2\\prog3"));
 
         // Cancelled: the row keeps its name.
         OnNextModal<OpenDlg>([](OpenDlg &browser) { QTest::keyClick(&browser, Qt::Key_Escape); });
-        Click(page->DlgItem<QPushButton>(1403));
+        QVERIFY(Click(page->DlgItem<QPushButton>(IDC_PAGE_BROWSE + 3)));
         QCOMPARE(program->text(), QStringLiteral("Show\\Finale"));
         editor.done(1);
     });

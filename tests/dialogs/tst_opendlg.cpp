@@ -2,6 +2,7 @@
 #include "opendlg.h"
 
 #include "configmodel.h"
+#include "dialogtemplates_dialogs.h"
 #include "foldertable.h"
 #include "listctrlex.h"
 #include "programlist.h"
@@ -18,13 +19,6 @@
 
 namespace {
 
-constexpr int kTree = 1228;
-constexpr int kSearchText = 2231;
-constexpr int kSearch = 2236;
-constexpr int kEndSearch = 2100;
-constexpr int kList = 1019;
-constexpr int kDelete = 2232;
-
 QString Shape(const QTreeWidgetItem *item)
 {
     QStringList children;
@@ -35,7 +29,7 @@ QString Shape(const QTreeWidgetItem *item)
 
 QString TreeShape(const OpenDlg &dlg)
 {
-    const auto *tree = dlg.DlgItem<QTreeWidget>(kTree);
+    const auto *tree = dlg.DlgItem<QTreeWidget>(IDC_OPEN_TREE);
     QStringList top;
     for (int i = 0; tree && i < tree->topLevelItemCount(); ++i)
         top << Shape(tree->topLevelItem(i));
@@ -44,7 +38,7 @@ QString TreeShape(const OpenDlg &dlg)
 
 QStringList Column(const OpenDlg &dlg, int column = 0)
 {
-    const auto *list = dlg.DlgItem<ListCtrlEx>(kList);
+    const auto *list = dlg.DlgItem<ListCtrlEx>(IDC_OPEN_LIST);
     QStringList out;
     for (int row = 0; list && row < list->GetItemCount(); ++row)
         out << list->CellText(row, column);
@@ -53,50 +47,57 @@ QStringList Column(const OpenDlg &dlg, int column = 0)
 
 QString SelectedName(const OpenDlg &dlg)
 {
-    const auto *list = dlg.DlgItem<ListCtrlEx>(kList);
+    const auto *list = dlg.DlgItem<ListCtrlEx>(IDC_OPEN_LIST);
     const int row = list ? list->GetNextItem(-1, LVNI_SELECTED) : -1;
     return row < 0 ? QStringLiteral("<none>") : list->CellText(row, 0);
 }
 
 QTreeWidgetItem *FindItem(const OpenDlg &dlg, const QString &text)
 {
-    const auto *tree = dlg.DlgItem<QTreeWidget>(kTree);
+    const auto *tree = dlg.DlgItem<QTreeWidget>(IDC_OPEN_TREE);
     const QList<QTreeWidgetItem *> found = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
     return found.isEmpty() ? nullptr : found.first();
 }
 
-void ClickItem(const OpenDlg &dlg, const QString &text)
+// True when the folder is in the tree and current after the click.
+[[nodiscard]] bool ClickItem(const OpenDlg &dlg, const QString &text)
 {
-    auto *tree = dlg.DlgItem<QTreeWidget>(kTree);
+    auto *tree = dlg.DlgItem<QTreeWidget>(IDC_OPEN_TREE);
     QTreeWidgetItem *item = FindItem(dlg, text);
-    QVERIFY2(item, qPrintable(text));
+    if (!tree || !item)
+        return false;
     tree->scrollToItem(item);
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
-    QCOMPARE(tree->currentItem(), item);
+    return tree->currentItem() == item;
 }
 
-void ClickRow(const OpenDlg &dlg, const QString &name)
+// True when the program is listed and selected after the click.
+[[nodiscard]] bool ClickRow(const OpenDlg &dlg, const QString &name)
 {
-    auto *list = dlg.DlgItem<ListCtrlEx>(kList);
+    auto *list = dlg.DlgItem<ListCtrlEx>(IDC_OPEN_LIST);
     const int row = int(Column(dlg).indexOf(name));
-    QVERIFY2(row >= 0, qPrintable(name));
+    if (!list || row < 0)
+        return false;
     list->scrollTo(list->model()->index(row, 0));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(row, 0)).center());
-    QCOMPARE(SelectedName(dlg), name);
+    return SelectedName(dlg) == name;
 }
 
 void Type(const OpenDlg &dlg, const QString &text)
 {
-    auto *edit = dlg.DlgItem<QLineEdit>(kSearchText);
+    auto *edit = dlg.DlgItem<QLineEdit>(IDC_OPEN_SEARCH_TEXT);
     edit->setFocus();
     QTest::keyClicks(edit, text);
 }
 
-void Press(const OpenDlg &dlg, int id)
+// False when the button is missing or hidden.
+[[nodiscard]] bool Press(const OpenDlg &dlg, int id)
 {
     auto *button = dlg.DlgItem<QPushButton>(id);
-    QVERIFY(button && button->isVisible());
+    if (!button || !button->isVisible())
+        return false;
     QTest::mouseClick(button, Qt::LeftButton);
+    return true;
 }
 
 QDateTime Utc(int y, int mo, int d, int h, int mi, int s = 0)
@@ -167,11 +168,11 @@ void TestOpenDlg::cleanup()
 
 void TestOpenDlg::MakeExample()
 {
-    MakeProgram(Root(), QStringLiteral("Alpha/P1"), "p1\n", Utc(2024, 3, 1, 10, 0));
-    MakeProgram(Root(), QStringLiteral("Alpha/P2"), "p2\n", Utc(2024, 3, 2, 10, 0));
-    MakeProgram(Root(), QStringLiteral("Beta/Gamma/P3"), "p3\n", Utc(2024, 3, 3, 10, 0));
-    MakeProgram(Root(), QStringLiteral("Beta/B1"), "b1\n", Utc(2024, 3, 4, 10, 0));
-    MakeProgram(Root(), QStringLiteral("Top"), "top\n", Utc(2024, 3, 5, 10, 0));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("Alpha/P1"), "p1\n", Utc(2024, 3, 1, 10, 0)));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("Alpha/P2"), "p2\n", Utc(2024, 3, 2, 10, 0)));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("Beta/Gamma/P3"), "p3\n", Utc(2024, 3, 3, 10, 0)));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("Beta/B1"), "b1\n", Utc(2024, 3, 4, 10, 0)));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("Top"), "top\n", Utc(2024, 3, 5, 10, 0)));
 }
 
 void TestOpenDlg::exampleTree()
@@ -183,13 +184,13 @@ void TestOpenDlg::exampleTree()
         QCOMPARE(TreeShape(dlg), QStringLiteral("programs(Alpha,Beta(Gamma))"));
         QCOMPARE(Column(dlg), QStringList{QStringLiteral("Top")});
         QCOMPARE(SelectedName(dlg), QStringLiteral("Top"));
-        ClickItem(dlg, QStringLiteral("Alpha"));
+        QVERIFY(ClickItem(dlg, QStringLiteral("Alpha")));
         // By date, newest first, as the browser opens.
         QCOMPARE(Column(dlg), (QStringList{QStringLiteral("P2"), QStringLiteral("P1")}));
-        ClickItem(dlg, QStringLiteral("Gamma"));
+        QVERIFY(ClickItem(dlg, QStringLiteral("Gamma")));
         QCOMPARE(Column(dlg), QStringList{QStringLiteral("P3")});
-        ClickRow(dlg, QStringLiteral("P3"));
-        Press(dlg, IDOK);
+        QVERIFY(ClickRow(dlg, QStringLiteral("P3")));
+        QVERIFY(Press(dlg, IDOK));
     });
     QCOMPARE(result, 1);
     QCOMPARE(dlg.ChosenProgram(), QStringLiteral("Beta\\Gamma\\P3"));
@@ -200,14 +201,14 @@ void TestOpenDlg::exampleTree()
 // tree is not followed.
 void TestOpenDlg::whatIsNotListed()
 {
-    MakeProgram(Root(), QStringLiteral("_autorun"));
-    MakeProgram(Root(), QStringLiteral("Show/_autorun"));
-    MakeProgram(Root(), QStringLiteral("Show/Act"));
-    MakeProgram(Root(), QStringLiteral(".dotprogram"));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("_autorun")));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("Show/_autorun")));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("Show/Act")));
+    QVERIFY(MakeProgram(Root(), QStringLiteral(".dotprogram")));
     QVERIFY(QDir().mkpath(Root() + QStringLiteral("/.hidden/Inside")));
-    MakeProgram(Root(), QStringLiteral(".hidden/Inside/Lost"));
-    MakeProgram(Root(), QStringLiteral("Packed"));
-    MakeProgram(Root(), QStringLiteral("Packed/Nested"));
+    QVERIFY(MakeProgram(Root(), QStringLiteral(".hidden/Inside/Lost")));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("Packed")));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("Packed/Nested")));
     QVERIFY(QDir().mkpath(Root() + QStringLiteral("/Empty")));
     QVERIFY(QFile::link(Root(), Root() + QStringLiteral("/Show/Loop")));
     OpenDlg dlg;
@@ -215,16 +216,16 @@ void TestOpenDlg::whatIsNotListed()
     RunModal(dlg, [&] {
         QCOMPARE(TreeShape(dlg), QStringLiteral("programs(Empty,Show)"));
         QCOMPARE(Column(dlg), (QStringList{QStringLiteral(".dotprogram"), QStringLiteral("Packed")}));
-        ClickItem(dlg, QStringLiteral("Show"));
+        QVERIFY(ClickItem(dlg, QStringLiteral("Show")));
         QCOMPARE(Column(dlg), QStringList{QStringLiteral("Act")});
         Type(dlg, QStringLiteral("auto"));
-        Press(dlg, kSearch);
+        QVERIFY(Press(dlg, IDC_OPEN_SEARCH));
         QVERIFY(dlg.InSearchMode());
         QVERIFY(Column(dlg).isEmpty());
-        Press(dlg, kEndSearch);
-        dlg.DlgItem<QLineEdit>(kSearchText)->clear();
+        QVERIFY(Press(dlg, IDC_OPEN_END_SEARCH));
+        dlg.DlgItem<QLineEdit>(IDC_OPEN_SEARCH_TEXT)->clear();
         Type(dlg, QStringLiteral("CT"));
-        Press(dlg, kSearch);
+        QVERIFY(Press(dlg, IDC_OPEN_SEARCH));
         QCOMPARE(Column(dlg), QStringList{QStringLiteral("Show\\Act")});
         dlg.done(0);
     });
@@ -236,27 +237,27 @@ void TestOpenDlg::searchLooksInEveryFolder()
     OpenDlg dlg;
     dlg.SetRoot(Root());
     const int result = RunModal(dlg, [&] {
-        auto *tree = dlg.DlgItem<QTreeWidget>(kTree);
-        ClickItem(dlg, QStringLiteral("Gamma"));
+        auto *tree = dlg.DlgItem<QTreeWidget>(IDC_OPEN_TREE);
+        QVERIFY(ClickItem(dlg, QStringLiteral("Gamma")));
         Type(dlg, QStringLiteral("p"));
-        Press(dlg, kSearch);
+        QVERIFY(Press(dlg, IDC_OPEN_SEARCH));
         QVERIFY(dlg.InSearchMode());
         QVERIFY(!tree->isEnabled());
-        QVERIFY(dlg.DlgItem<QPushButton>(kEndSearch)->isVisible());
+        QVERIFY(dlg.DlgItem<QPushButton>(IDC_OPEN_END_SEARCH)->isVisible());
         // Typing sorted the list by name; the part after the last backslash counts.
         QCOMPARE(Column(dlg), (QStringList{QStringLiteral("Alpha\\P1"), QStringLiteral("Alpha\\P2"),
                                            QStringLiteral("Beta\\Gamma\\P3"), QStringLiteral("Top")}));
         QCOMPARE(SelectedName(dlg), QStringLiteral("Alpha\\P1"));
 
-        Press(dlg, kEndSearch);
+        QVERIFY(Press(dlg, IDC_OPEN_END_SEARCH));
         QVERIFY(!dlg.InSearchMode());
         QVERIFY(tree->isEnabled());
-        QVERIFY(!dlg.DlgItem<QPushButton>(kEndSearch)->isVisible());
+        QVERIFY(!dlg.DlgItem<QPushButton>(IDC_OPEN_END_SEARCH)->isVisible());
         QCOMPARE(Column(dlg), QStringList{QStringLiteral("P3")});
 
-        Press(dlg, kSearch);
-        ClickRow(dlg, QStringLiteral("Beta\\Gamma\\P3"));
-        Press(dlg, IDOK);
+        QVERIFY(Press(dlg, IDC_OPEN_SEARCH));
+        QVERIFY(ClickRow(dlg, QStringLiteral("Beta\\Gamma\\P3")));
+        QVERIFY(Press(dlg, IDOK));
     });
     QCOMPARE(result, 1);
     QCOMPARE(dlg.ChosenProgram(), QStringLiteral("Beta\\Gamma\\P3"));
@@ -268,10 +269,10 @@ void TestOpenDlg::emptySearchDoesNothing()
     OpenDlg dlg;
     dlg.SetRoot(Root());
     RunModal(dlg, [&] {
-        ClickItem(dlg, QStringLiteral("Alpha"));
-        Press(dlg, kSearch);
+        QVERIFY(ClickItem(dlg, QStringLiteral("Alpha")));
+        QVERIFY(Press(dlg, IDC_OPEN_SEARCH));
         QVERIFY(!dlg.InSearchMode());
-        QVERIFY(!dlg.DlgItem<QPushButton>(kEndSearch)->isVisible());
+        QVERIFY(!dlg.DlgItem<QPushButton>(IDC_OPEN_END_SEARCH)->isVisible());
         QCOMPARE(Column(dlg).size(), 2);
         dlg.done(0);
     });
@@ -292,20 +293,20 @@ void TestOpenDlg::typingFindsInNameOrder()
     QFETCH(QString, typed);
     QFETCH(QString, selected);
     // Date order puts them Zeta, top, act, Tomato.
-    MakeProgram(Root(), QStringLiteral("Show/act"), "", Utc(2024, 1, 3, 0, 0));
-    MakeProgram(Root(), QStringLiteral("Show/Tomato"), "", Utc(2024, 1, 1, 0, 0));
-    MakeProgram(Root(), QStringLiteral("Show/top"), "", Utc(2024, 1, 4, 0, 0));
-    MakeProgram(Root(), QStringLiteral("Show/Zeta"), "", Utc(2024, 1, 5, 0, 0));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("Show/act"), "", Utc(2024, 1, 3, 0, 0)));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("Show/Tomato"), "", Utc(2024, 1, 1, 0, 0)));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("Show/top"), "", Utc(2024, 1, 4, 0, 0)));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("Show/Zeta"), "", Utc(2024, 1, 5, 0, 0)));
     OpenDlg dlg;
     dlg.SetRoot(Root());
     RunModal(dlg, [&] {
-        ClickItem(dlg, QStringLiteral("Show"));
+        QVERIFY(ClickItem(dlg, QStringLiteral("Show")));
         QCOMPARE(Column(dlg), (QStringList{QStringLiteral("Zeta"), QStringLiteral("top"), QStringLiteral("act"),
                                            QStringLiteral("Tomato")}));
         QCOMPARE(dlg.SortKey(), 1);
         Type(dlg, typed);
         QCOMPARE(dlg.SortKey(), 0);
-        auto *list = dlg.DlgItem<ListCtrlEx>(kList);
+        auto *list = dlg.DlgItem<ListCtrlEx>(IDC_OPEN_LIST);
         QCOMPARE(list->SortImage(0), 0);
         QCOMPARE(list->SortImage(1), -1);
         QCOMPARE(Column(dlg), (QStringList{QStringLiteral("act"), QStringLiteral("Tomato"), QStringLiteral("top"),
@@ -319,17 +320,17 @@ void TestOpenDlg::typingFindsInNameOrder()
 void TestOpenDlg::czechCollationOrdersNames()
 {
     for (const char *name : {"ilo", "chata", "hora", "Čap", "cop", "dno"})
-        MakeProgram(Root(), QString::fromUtf8(name));
+        QVERIFY(MakeProgram(Root(), QString::fromUtf8(name)));
     OpenDlg dlg;
     dlg.SetRoot(Root());
     RunModal(dlg, [&] {
-        Press(dlg, IDOK); // nothing typed yet: opens the first row by date
+        QVERIFY(Press(dlg, IDOK)); // nothing typed yet: opens the first row by date
         dlg.done(0);
     });
     OpenDlg again;
     again.SetRoot(Root());
     RunModal(again, [&] {
-        again.DlgItem<ListCtrlEx>(kList)->horizontalHeader()->sectionClicked(0);
+        again.DlgItem<ListCtrlEx>(IDC_OPEN_LIST)->horizontalHeader()->sectionClicked(0);
         // c < č < d ... h < ch < i
         QCOMPARE(Column(again), (QStringList{QStringLiteral("cop"), QString::fromUtf8("Čap"), QStringLiteral("dno"),
                                              QStringLiteral("hora"), QStringLiteral("chata"), QStringLiteral("ilo")}));
@@ -345,8 +346,8 @@ void TestOpenDlg::backslashJumpsToTheFolder()
     OpenDlg dlg;
     dlg.SetRoot(Root());
     RunModal(dlg, [&] {
-        auto *tree = dlg.DlgItem<QTreeWidget>(kTree);
-        auto *edit = dlg.DlgItem<QLineEdit>(kSearchText);
+        auto *tree = dlg.DlgItem<QTreeWidget>(IDC_OPEN_TREE);
+        auto *edit = dlg.DlgItem<QLineEdit>(IDC_OPEN_SEARCH_TEXT);
         Type(dlg, QStringLiteral("Beta\\"));
         QCOMPARE(tree->currentItem(), FindItem(dlg, QStringLiteral("Beta")));
         QCOMPARE(edit->text(), QString());
@@ -367,15 +368,15 @@ void TestOpenDlg::backslashJumpsToTheFolder()
 
 void TestOpenDlg::typingAndEnterOpens()
 {
-    MakeProgram(Root(), QStringLiteral("Show/act"));
-    MakeProgram(Root(), QStringLiteral("Show/Tomato"));
-    MakeProgram(Root(), QStringLiteral("Show/Zeta"));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("Show/act")));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("Show/Tomato")));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("Show/Zeta")));
     OpenDlg dlg;
     dlg.SetRoot(Root());
     const int result = RunModal(dlg, [&] {
-        ClickItem(dlg, QStringLiteral("Show"));
+        QVERIFY(ClickItem(dlg, QStringLiteral("Show")));
         Type(dlg, QStringLiteral("tom"));
-        QTest::keyClick(dlg.DlgItem<QLineEdit>(kSearchText), Qt::Key_Return);
+        QTest::keyClick(dlg.DlgItem<QLineEdit>(IDC_OPEN_SEARCH_TEXT), Qt::Key_Return);
     });
     QCOMPARE(result, 1);
     QCOMPARE(dlg.ChosenProgram(), QStringLiteral("Show\\Tomato"));
@@ -383,13 +384,13 @@ void TestOpenDlg::typingAndEnterOpens()
 
 void TestOpenDlg::headersSort()
 {
-    MakeProgram(Root(), QStringLiteral("b"), "", Utc(2024, 5, 1, 12, 0));
-    MakeProgram(Root(), QStringLiteral("a"), "", Utc(2024, 5, 1, 12, 1));
-    MakeProgram(Root(), QStringLiteral("c"), "", Utc(2023, 5, 1, 12, 0));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("b"), "", Utc(2024, 5, 1, 12, 0)));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("a"), "", Utc(2024, 5, 1, 12, 1)));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("c"), "", Utc(2023, 5, 1, 12, 0)));
     OpenDlg dlg;
     dlg.SetRoot(Root());
     RunModal(dlg, [&] {
-        auto *list = dlg.DlgItem<ListCtrlEx>(kList);
+        auto *list = dlg.DlgItem<ListCtrlEx>(IDC_OPEN_LIST);
         QHeaderView *header = list->horizontalHeader();
         const auto click = [&](int section) {
             QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
@@ -402,7 +403,7 @@ void TestOpenDlg::headersSort()
         QCOMPARE(list->SortImage(0), 0);
         QCOMPARE(list->SortImage(1), -1);
         QCOMPARE(Column(dlg), (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
-        ClickRow(dlg, QStringLiteral("c"));
+        QVERIFY(ClickRow(dlg, QStringLiteral("c")));
         click(2); // the description: nothing changes
         QCOMPARE(dlg.SortKey(), 0);
         QCOMPARE(list->SortImage(0), 0);
@@ -425,9 +426,9 @@ void TestOpenDlg::deleteAsksFirstThenTrashes()
     OpenDlg dlg;
     dlg.SetRoot(Root());
     RunModal(dlg, [&] {
-        ClickItem(dlg, QStringLiteral("Alpha"));
-        ClickRow(dlg, QStringLiteral("P1"));
-        Press(dlg, kDelete);
+        QVERIFY(ClickItem(dlg, QStringLiteral("Alpha")));
+        QVERIFY(ClickRow(dlg, QStringLiteral("P1")));
+        QVERIFY(Press(dlg, IDC_OPEN_DELETE));
         QCOMPARE(boxes.calls.size(), 1);
         const MessageBoxCall &ask = boxes.calls[0];
         QCOMPARE(ask.text, QStringLiteral("Delete program \"Alpha\\P1\" ?\r\n\r\n(move to Recycle Bin)"));
@@ -439,7 +440,7 @@ void TestOpenDlg::deleteAsksFirstThenTrashes()
         QVERIFY(QFileInfo::exists(Root() + QStringLiteral("/Alpha/P1/program.prg")));
         QCOMPARE(Column(dlg).size(), 2);
 
-        Press(dlg, kDelete);
+        QVERIFY(Press(dlg, IDC_OPEN_DELETE));
         QCOMPARE(boxes.calls.size(), 2);
         QVERIFY(!QFileInfo::exists(Root() + QStringLiteral("/Alpha/P1")));
         QVERIFY(QFileInfo::exists(m_data->path() + QStringLiteral("/Trash/files/P1/program.prg")));
@@ -453,7 +454,7 @@ void TestOpenDlg::deleteAsksFirstThenTrashes()
     OpenDlg again;
     again.SetRoot(Root());
     RunModal(again, [&] {
-        Press(again, kDelete);
+        QVERIFY(Press(again, IDC_OPEN_DELETE));
         QCOMPARE(czech.calls.size(), 1);
         QCOMPARE(czech.calls[0].text, QString::fromUtf8("Vymazat program \"Top\" ?\r\n\r\n(přesunout do koše)"));
         QCOMPARE(czech.calls[0].caption, QStringLiteral("Smazat program"));
@@ -465,8 +466,8 @@ void TestOpenDlg::deleteAsksFirstThenTrashes()
 // is a link inside the root is deleted from where it really lies.
 void TestOpenDlg::deleteStaysInsideTheRoot()
 {
-    MakeProgram(Root(), QStringLiteral(".kept/Real"));
-    MakeProgram(Root(), QStringLiteral(".hidden/Inside/Lost"));
+    QVERIFY(MakeProgram(Root(), QStringLiteral(".kept/Real")));
+    QVERIFY(MakeProgram(Root(), QStringLiteral(".hidden/Inside/Lost")));
     QVERIFY(QFile::link(QStringLiteral(".kept/Real"), Root() + QStringLiteral("/Link")));
     QVERIFY(QFile::link(QStringLiteral(".hidden/Inside"), Root() + QStringLiteral("/Extra")));
     MessageRecorder boxes({MSG_YES});
@@ -474,15 +475,15 @@ void TestOpenDlg::deleteStaysInsideTheRoot()
     dlg.SetRoot(Root());
     RunModal(dlg, [&] {
         QCOMPARE(Column(dlg), QStringList{QStringLiteral("Link")});
-        Press(dlg, kDelete);
+        QVERIFY(Press(dlg, IDC_OPEN_DELETE));
         QVERIFY(!QFileInfo(Root() + QStringLiteral("/Link")).isSymLink());
         QVERIFY(QFileInfo(m_data->path() + QStringLiteral("/Trash/files/Link")).isSymLink());
         QVERIFY(QFileInfo::exists(Root() + QStringLiteral("/.kept/Real/program.prg")));
         QVERIFY(Column(dlg).isEmpty());
 
-        ClickItem(dlg, QStringLiteral("Extra"));
-        ClickRow(dlg, QStringLiteral("Lost"));
-        Press(dlg, kDelete);
+        QVERIFY(ClickItem(dlg, QStringLiteral("Extra")));
+        QVERIFY(ClickRow(dlg, QStringLiteral("Lost")));
+        QVERIFY(Press(dlg, IDC_OPEN_DELETE));
         QCOMPARE(boxes.calls.size(), 2);
         QVERIFY(boxes.calls[1].text.contains(QStringLiteral("\"Extra\\Lost\"")));
         QVERIFY(!QFileInfo::exists(Root() + QStringLiteral("/.hidden/Inside/Lost")));
@@ -497,8 +498,8 @@ void TestOpenDlg::deleteStaysInsideTheRoot()
 void TestOpenDlg::deleteRacedByALinkMovesNothingOutside()
 {
     QTemporaryDir outside;
-    MakeProgram(Root(), QStringLiteral("Show/P1"));
-    MakeProgram(outside.path(), QStringLiteral("P1"));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("Show/P1")));
+    QVERIFY(MakeProgram(outside.path(), QStringLiteral("P1")));
     int swaps = 0;
     const TrashHook previous = SetTrashHook([&](TrashStep step) {
         if (step != TrashStep::BeforeChecks)
@@ -512,9 +513,9 @@ void TestOpenDlg::deleteRacedByALinkMovesNothingOutside()
     OpenDlg dlg;
     dlg.SetRoot(Root());
     RunModal(dlg, [&] {
-        ClickItem(dlg, QStringLiteral("Show"));
-        ClickRow(dlg, QStringLiteral("P1"));
-        Press(dlg, kDelete);
+        QVERIFY(ClickItem(dlg, QStringLiteral("Show")));
+        QVERIFY(ClickRow(dlg, QStringLiteral("P1")));
+        QVERIFY(Press(dlg, IDC_OPEN_DELETE));
         dlg.done(0);
     });
     SetTrashHook(previous);
@@ -545,15 +546,15 @@ void TestOpenDlg::failedTrashMoveIsReported()
     QFETCH(QString, message);
     QFETCH(QString, caption);
     MakeExample();
-    WriteFile(m_data->path() + QStringLiteral("/Trash"), "not a folder");
+    QVERIFY(WriteFile(m_data->path() + QStringLiteral("/Trash"), "not a folder"));
     MessageRecorder boxes({MSG_YES, MSG_OK});
     g_Settings.LANG = lang;
     OpenDlg dlg;
     dlg.SetRoot(Root());
     RunModal(dlg, [&] {
-        ClickItem(dlg, QStringLiteral("Alpha"));
-        ClickRow(dlg, QStringLiteral("P1"));
-        Press(dlg, kDelete);
+        QVERIFY(ClickItem(dlg, QStringLiteral("Alpha")));
+        QVERIFY(ClickRow(dlg, QStringLiteral("P1")));
+        QVERIFY(Press(dlg, IDC_OPEN_DELETE));
         QCOMPARE(boxes.calls.size(), 2);
         QCOMPARE(boxes.calls[1].text, message);
         QCOMPARE(boxes.calls[1].caption, caption);
@@ -597,10 +598,10 @@ void TestOpenDlg::linksStayInsideTheRoot()
     QFETCH(QString, tree);
     QFETCH(QStringList, found);
     QTemporaryDir outside;
-    MakeProgram(Root(), QStringLiteral("Czech/Prog"));
-    MakeProgram(Root(), QStringLiteral("Show/Act"));
-    MakeProgram(Root(), QStringLiteral(".hidden/Inside/Lost"));
-    MakeProgram(outside.path(), QStringLiteral("Foreign"));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("Czech/Prog")));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("Show/Act")));
+    QVERIFY(MakeProgram(Root(), QStringLiteral(".hidden/Inside/Lost")));
+    QVERIFY(MakeProgram(outside.path(), QStringLiteral("Foreign")));
     if (target == QLatin1String("<root>"))
         target = Root();
     else if (target == QLatin1String("<parent>"))
@@ -619,14 +620,14 @@ void TestOpenDlg::linksStayInsideTheRoot()
         QVERIFY2(opening.elapsed() < 1000, qPrintable(QStringLiteral("%1 ms to open").arg(opening.elapsed())));
         QCOMPARE(TreeShape(dlg), tree);
         Type(dlg, QStringLiteral("o"));
-        Press(dlg, kSearch);
+        QVERIFY(Press(dlg, IDC_OPEN_SEARCH));
         QStringList names = Column(dlg);
         names.sort();
         QCOMPARE(names, found);
-        Press(dlg, kEndSearch);
-        ClickItem(dlg, QStringLiteral("Czech"));
-        ClickRow(dlg, QStringLiteral("Prog"));
-        Press(dlg, IDOK);
+        QVERIFY(Press(dlg, IDC_OPEN_END_SEARCH));
+        QVERIFY(ClickItem(dlg, QStringLiteral("Czech")));
+        QVERIFY(ClickRow(dlg, QStringLiteral("Prog")));
+        QVERIFY(Press(dlg, IDOK));
     });
     QCOMPARE(result, 1);
     QCOMPARE(dlg.ChosenProgram(), QStringLiteral("Czech\\Prog"));
@@ -647,10 +648,10 @@ void TestOpenDlg::cancelReturnsNothing()
     OpenDlg dlg;
     dlg.SetRoot(Root());
     const int result = RunModal(dlg, [&] {
-        ClickItem(dlg, QStringLiteral("Alpha"));
-        ClickRow(dlg, QStringLiteral("P1"));
+        QVERIFY(ClickItem(dlg, QStringLiteral("Alpha")));
+        QVERIFY(ClickRow(dlg, QStringLiteral("P1")));
         if (how == QLatin1String("button"))
-            Press(dlg, IDCANCEL);
+            QVERIFY(Press(dlg, IDCANCEL));
         else if (how == QLatin1String("escape"))
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         else
@@ -663,10 +664,11 @@ void TestOpenDlg::cancelReturnsNothing()
 void TestOpenDlg::dateAndDescriptionColumns()
 {
     const QByteArray longLine = QByteArray(90, 'x') + "123456789";
-    MakeProgram(Root(), QStringLiteral("Long"), longLine + "\r\nsecond line\r\n", Utc(2017, 1, 7, 14, 5, 59));
-    MakeProgram(Root(), QStringLiteral("Czech"), QString::fromUtf8("Příjezd hostů\n").toUtf8(), Utc(2016, 12, 31, 23, 59));
-    MakeProgram(Root(), QStringLiteral("Ansi"), "P\xf8\xedjezd", Utc(2016, 12, 31, 23, 58));
-    MakeProgram(Root(), QStringLiteral("Bare"), QByteArray(), Utc(2016, 1, 2, 3, 4));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("Long"), longLine + "\r\nsecond line\r\n", Utc(2017, 1, 7, 14, 5, 59)));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("Czech"), QString::fromUtf8("Příjezd hostů\n").toUtf8(),
+                        Utc(2016, 12, 31, 23, 59)));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("Ansi"), "P\xf8\xedjezd", Utc(2016, 12, 31, 23, 58)));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("Bare"), QByteArray(), Utc(2016, 1, 2, 3, 4)));
     OpenDlg dlg;
     dlg.SetRoot(Root());
     RunModal(dlg, [&] {
@@ -695,22 +697,22 @@ void TestOpenDlg::namesAButtonCannotHoldAreRefused()
 {
     QFETCH(QString, name);
     QFETCH(QString, message);
-    MakeProgram(Root(), QStringLiteral("Show/") + name);
-    MakeProgram(Root(), QStringLiteral("Show/") + QString(79 - 5, QLatin1Char('m')));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("Show/") + name));
+    QVERIFY(MakeProgram(Root(), QStringLiteral("Show/") + QString(79 - 5, QLatin1Char('m'))));
     MessageRecorder boxes;
     OpenDlg dlg;
     dlg.SetRoot(Root());
     const int result = RunModal(dlg, [&] {
-        ClickItem(dlg, QStringLiteral("Show"));
-        ClickRow(dlg, name);
-        Press(dlg, IDOK);
+        QVERIFY(ClickItem(dlg, QStringLiteral("Show")));
+        QVERIFY(ClickRow(dlg, name));
+        QVERIFY(Press(dlg, IDOK));
         QCOMPARE(boxes.calls.size(), 1);
         QVERIFY2(boxes.calls[0].text.contains(message), qPrintable(boxes.calls[0].text));
         QVERIFY(dlg.isVisible());
         QCOMPARE(dlg.ChosenProgram(), QString());
         // 79 bytes fit the button.
-        ClickRow(dlg, QString(79 - 5, QLatin1Char('m')));
-        Press(dlg, IDOK);
+        QVERIFY(ClickRow(dlg, QString(79 - 5, QLatin1Char('m'))));
+        QVERIFY(Press(dlg, IDOK));
     });
     QCOMPARE(result, 1);
     QCOMPARE(dlg.ChosenProgram(), QStringLiteral("Show\\") + QString(74, QLatin1Char('m')));
@@ -721,18 +723,19 @@ void TestOpenDlg::largeTrees()
 {
     for (int f = 0; f < 150; ++f)
         for (int p = 0; p < 8; ++p)
-            MakeProgram(Root(), QStringLiteral("F%1/Prog%2").arg(f, 3, 10, QLatin1Char('0')).arg(p), QByteArray());
+            QVERIFY(MakeProgram(Root(), QStringLiteral("F%1/Prog%2").arg(f, 3, 10, QLatin1Char('0')).arg(p),
+                                QByteArray()));
     OpenDlg dlg;
     dlg.SetRoot(Root());
     RunModal(dlg, [&] {
-        auto *tree = dlg.DlgItem<QTreeWidget>(kTree);
+        auto *tree = dlg.DlgItem<QTreeWidget>(IDC_OPEN_TREE);
         QCOMPARE(tree->topLevelItem(0)->childCount(), 150);
         QCOMPARE(TheFolderTable().Count(), 151);
         QCOMPARE(tree->topLevelItem(0)->child(149)->text(0), QStringLiteral("F149"));
-        ClickItem(dlg, QStringLiteral("F149"));
+        QVERIFY(ClickItem(dlg, QStringLiteral("F149")));
         QCOMPARE(Column(dlg).size(), 8);
         Type(dlg, QStringLiteral("prog"));
-        Press(dlg, kSearch);
+        QVERIFY(Press(dlg, IDC_OPEN_SEARCH));
         QCOMPARE(Column(dlg).size(), ProgramList::CAPACITY);
         dlg.done(0);
     });
@@ -745,12 +748,12 @@ void TestOpenDlg::missingRoot()
     RunModal(dlg, [&] {
         QCOMPARE(TreeShape(dlg), QStringLiteral("programs"));
         QVERIFY(Column(dlg).isEmpty());
-        Press(dlg, IDOK);
+        QVERIFY(Press(dlg, IDOK));
         QVERIFY(dlg.isVisible());
         Type(dlg, QStringLiteral("x"));
-        Press(dlg, kSearch);
+        QVERIFY(Press(dlg, IDC_OPEN_SEARCH));
         QVERIFY(Column(dlg).isEmpty());
-        Press(dlg, kDelete);
+        QVERIFY(Press(dlg, IDC_OPEN_DELETE));
         dlg.done(0);
     });
 }

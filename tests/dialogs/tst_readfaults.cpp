@@ -5,6 +5,7 @@
 #include "buttonsetfile.h"
 #include "configdlg.h"
 #include "configmodel.h"
+#include "dialogtemplates_dialogs.h"
 #include "dialogtestsupport.h"
 #include "programlist.h"
 #include "settingsfile.h"
@@ -26,7 +27,6 @@ enum class Fault { Fifo, EndlessDevice, HugeSparseFile };
 
 constexpr qint64 kSparseBytes = 3LL * 1024 * 1024 * 1024;
 constexpr qint64 kInterfaceBudgetMs = 100;
-constexpr int kHelpId = 2224;
 
 // Puts the fault at path; false with a reason when the machine cannot stage it.
 bool StageFault(Fault fault, const QString &path, QString &why)
@@ -110,7 +110,7 @@ void TestReadFaults::unreadableFileGivesItsOutcomeAtOnce()
         {Place::Description, programDir + QStringLiteral("/program.txt")},
     };
     if (place == Place::Description)
-        MakeProgram(QStringLiteral("programs"), QStringLiteral("Show/Finale"), QByteArray());
+        QVERIFY(MakeProgram(QStringLiteral("programs"), QStringLiteral("Show/Finale"), QByteArray()));
     QString why;
     QVERIFY2(StageFault(fault, paths[place], why), qPrintable(QStringLiteral("fault not staged: ") + why));
 
@@ -145,7 +145,7 @@ void TestReadFaults::unreadableFileGivesItsOutcomeAtOnce()
         timer.start();
         RunModal(dlg, [&] {
             shown = true;
-            QVERIFY(dlg.DlgItem<QTextEdit>(kHelpId)->toPlainText().isEmpty());
+            QVERIFY(dlg.DlgItem<QTextEdit>(IDC_CONFIG_HELP)->toPlainText().isEmpty());
             dlg.done(0);
         });
         QVERIFY(shown);

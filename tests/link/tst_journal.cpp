@@ -46,9 +46,9 @@ private slots:
             return folder + QLatin1Char('/') + today.addDays(-back).toString(Qt::ISODate) + QStringLiteral(".txt");
         };
         for (int back : {0, 31, 32, 400})
-            WriteAll(day(back), "x\n");
+            QVERIFY(WriteAll(day(back), "x\n"));
         for (const char *other : {"notes.txt", "2020-01-01.txt.bak", "2020-13-45.txt"})
-            WriteAll(folder + QLatin1Char('/') + QLatin1String(other), "x\n");
+            QVERIFY(WriteAll(folder + QLatin1Char('/') + QLatin1String(other), "x\n"));
         {
             Journal journal(folder);
         }
@@ -107,7 +107,7 @@ private slots:
     void unwritableFolder()
     {
         const QString blocker = m_dir.filePath(QStringLiteral("blocked"));
-        WriteAll(blocker, "a file, not a folder");
+        QVERIFY(WriteAll(blocker, "a file, not a folder"));
         Journal journal(blocker);
         QVERIFY(!journal.Failed());
         journal.AppendCommand(Stop());

@@ -11,7 +11,36 @@ private slots:
     void missingCharactersBecomeQuestionMarks();
     void boundedOutputsNeverSplitACharacter();
     void tableAgreesWithTheSystemConverter();
+    void fieldFit_data();
+    void fieldFit();
 };
+
+Q_DECLARE_METATYPE(AnsiFit)
+
+void TestCodePage::fieldFit_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qsizetype>("fieldSize");
+    QTest::addColumn<AnsiFit>("fit");
+    // The terminator takes the last byte; Czech letters are one byte each.
+    QTest::newRow("one short of the field") << QString(9, QLatin1Char('a')) << qsizetype(10) << AnsiFit::Fits;
+    QTest::newRow("as long as the field") << QString(10, QLatin1Char('a')) << qsizetype(10) << AnsiFit::TooLong;
+    QTest::newRow("Czech, one byte a letter") << QString::fromUtf8("žluťoučký") << qsizetype(10) << AnsiFit::Fits;
+    QTest::newRow("empty") << QString() << qsizetype(1) << AnsiFit::Fits;
+    QTest::newRow("outside the code page") << QString::fromUtf8("a日") << qsizetype(10) << AnsiFit::Unstorable;
+    // Not storable wins over too long: the message names the real fault.
+    QTest::newRow("outside and too long") << QString::fromUtf8("日日日") << qsizetype(2) << AnsiFit::Unstorable;
+    QTest::newRow("NUL inside") << QStringLiteral("ab") + QChar(u'\0') + QStringLiteral("c") << qsizetype(10)
+                                << AnsiFit::Unstorable;
+}
+
+void TestCodePage::fieldFit()
+{
+    QFETCH(QString, text);
+    QFETCH(qsizetype, fieldSize);
+    QFETCH(AnsiFit, fit);
+    QCOMPARE(FitAnsiField(text, fieldSize), fit);
+}
 
 void TestCodePage::roundTrip_data()
 {

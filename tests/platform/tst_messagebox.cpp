@@ -1,4 +1,5 @@
-// The real message box: its standard buttons read in the program's language.
+// The real message box: its standard buttons read in the program's language;
+// and the texts with a name put in.
 #include "messagebox.h"
 #include "qttranslations.h"
 
@@ -21,7 +22,30 @@ private slots:
     void initTestCase() { SetQtLanguageSource([] { return g_lang; }); }
     void standardButtonsFollowTheLanguage_data();
     void standardButtonsFollowTheLanguage();
+    void messageWithPutsTheValueInOnce_data();
+    void messageWithPutsTheValueInOnce();
 };
+
+void TestMessageBox::messageWithPutsTheValueInOnce_data()
+{
+    QTest::addColumn<QByteArray>("utf8");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("Czech text") << QByteArray("Cesta \"%s\" je příliš dlouhá") << QStringLiteral("/srv/a")
+                                << QString::fromUtf8("Cesta \"/srv/a\" je příliš dlouhá");
+    QTest::newRow("only the first %s") << QByteArray("%s and %s") << QStringLiteral("x") << QStringLiteral("x and %s");
+    // A value that holds "%s" itself is not filled in again.
+    QTest::newRow("value with %s") << QByteArray("[%s]") << QStringLiteral("%s%s") << QStringLiteral("[%s%s]");
+    QTest::newRow("no %s") << QByteArray("plain") << QStringLiteral("x") << QStringLiteral("plain");
+}
+
+void TestMessageBox::messageWithPutsTheValueInOnce()
+{
+    QFETCH(QByteArray, utf8);
+    QFETCH(QString, value);
+    QFETCH(QString, text);
+    QCOMPARE(MessageWith(utf8.constData(), value), text);
+}
 
 void TestMessageBox::standardButtonsFollowTheLanguage_data()
 {

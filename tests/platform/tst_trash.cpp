@@ -8,11 +8,10 @@
 
 namespace {
 
-void MakeEntry(const QString &directory)
+[[nodiscard]] bool MakeEntry(const QString &directory)
 {
-    QVERIFY(QDir().mkpath(directory));
     QFile prg(directory + QStringLiteral("/program.prg"));
-    QVERIFY(prg.open(QIODevice::WriteOnly));
+    return QDir().mkpath(directory) && prg.open(QIODevice::WriteOnly);
 }
 
 QByteArray ReadAll(const QString &path)
@@ -122,8 +121,8 @@ void TestTrash::missingPathFails()
 
 void TestTrash::sameNameTwiceKeepsBoth()
 {
-    MakeEntry(QStringLiteral("a/P1"));
-    MakeEntry(QStringLiteral("b/P1"));
+    QVERIFY(MakeEntry(QStringLiteral("a/P1")));
+    QVERIFY(MakeEntry(QStringLiteral("b/P1")));
     QVERIFY(MoveToTrash(QStringLiteral("a/P1")));
     QVERIFY(MoveToTrash(QStringLiteral("b/P1")));
     QVERIFY(QFileInfo::exists(m_data->filePath(QStringLiteral("Trash/files/P1/program.prg"))));
@@ -147,8 +146,8 @@ void TestTrash::refusedBelowTheRoot_data()
 void TestTrash::refusedBelowTheRoot()
 {
     QFETCH(QStringList, relative);
-    MakeEntry(QStringLiteral("tree/Real/P"));
-    MakeEntry(QStringLiteral("outside/P"));
+    QVERIFY(MakeEntry(QStringLiteral("tree/Real/P")));
+    QVERIFY(MakeEntry(QStringLiteral("outside/P")));
     QVERIFY(QFile::link(QStringLiteral("Real"), QStringLiteral("tree/Via")));
     QVERIFY(QFileInfo(QStringLiteral("tree/Via/P/program.prg")).exists());
 
@@ -164,8 +163,8 @@ void TestTrash::refusedBelowTheRoot()
 // changes nothing: the entry leaves the folder that was checked.
 void TestTrash::folderSwappedAfterItWasOpened()
 {
-    MakeEntry(QStringLiteral("tree/Show/P1"));
-    MakeEntry(QStringLiteral("outside/P1"));
+    QVERIFY(MakeEntry(QStringLiteral("tree/Show/P1")));
+    QVERIFY(MakeEntry(QStringLiteral("outside/P1")));
     int swaps = 0;
     HookScope hook([&](TrashStep step) {
         if (step != TrashStep::BeforeMove)
@@ -188,7 +187,7 @@ void TestTrash::folderSwappedAfterItWasOpened()
 // A file where the trash folder belongs: the entry stays where it was.
 void TestTrash::trashThatCannotBeMade()
 {
-    MakeEntry(QStringLiteral("tree/P1"));
+    QVERIFY(MakeEntry(QStringLiteral("tree/P1")));
     QFile blocker(m_data->filePath(QStringLiteral("Trash")));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
