@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build, the tests and the demo need,
-# asking apt only when something is missing.
+# Installs the Debian 12 packages the build, the tests, the demo and the
+# package check need, asking apt only when something is missing.
 set -euo pipefail
 
 packages=(
@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     qt6-translations-l10n
     xvfb xauth imagemagick
+    dpkg-dev desktop-file-utils appstream lintian man-db x11-utils file
 )
 
 missing=()

@@ -229,7 +229,13 @@ int main(int argc, char *argv[])
     const Options o;
     QCommandLineParser parser;
     o.AddTo(parser);
-    parser.process(app);
+    // Every mistake, an unknown option too, ends with the usage status 2.
+    if (!parser.parse(QCoreApplication::arguments()))
+        return UsageError(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
 
     StationOptions options;
     if (!options.listenAddress.setAddress(parser.value(o.listen)))

@@ -1,0 +1,152 @@
+// The command lines of the built plaxon and plaxon-station, run as the
+// operator runs them.
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "testfiles.h"
+
+namespace {
+
+const QString kPanel = QStringLiteral(PLAXON_PATH);
+const QString kStation = QStringLiteral(PLAXON_STATION_PATH);
+constexpr int kUsageError = 2;
+constexpr int kRunMs = 10000;
+
+} // namespace
+
+class CommandLineTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Help, version and every mistake end at once, with no window system:
+    // a platform that does not exist makes any attempt at a window crash.
+    void endsBeforeAnyWindow_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+
+        const QString usage = QStringLiteral("Try 'plaxon --help'.\n");
+        // An existing file that is no directory.
+        const QString file = QCoreApplication::applicationFilePath();
+        QTest::newRow("help") << kPanel << QStringList{QStringLiteral("--help")} << 0
+                              << QStringLiteral("-C, --directory <DIR>") << QString();
+        QTest::newRow("version") << kPanel << QStringList{QStringLiteral("--version")} << 0
+                                 << QStringLiteral("Plaxon " PLAXON_VERSION "\n") << QString();
+        QTest::newRow("unknown option") << kPanel << QStringList{QStringLiteral("--bogus")} << kUsageError << QString()
+                                        << QStringLiteral("plaxon: Unknown option 'bogus'.\n") + usage;
+        QTest::newRow("missing DIR") << kPanel << QStringList{QStringLiteral("-C"), QStringLiteral("/nonexistent/dir")}
+                                     << kUsageError << QString()
+                                     << QStringLiteral("plaxon: cannot work in '/nonexistent/dir': no such directory\n") +
+                                            usage;
+        QTest::newRow("DIR is a file") << kPanel << QStringList{QStringLiteral("--directory"), file} << kUsageError
+                                       << QString()
+                                       << QStringLiteral("plaxon: cannot work in '%1': not a directory\n").arg(file) +
+                                              usage;
+        QTest::newRow("-C without DIR") << kPanel << QStringList{QStringLiteral("-C")} << kUsageError << QString()
+                                        << QStringLiteral("plaxon: Missing value after '-C'.\n") + usage;
+        QTest::newRow("stray argument") << kPanel << QStringList{QStringLiteral("demo")} << kUsageError << QString()
+                                        << QStringLiteral("plaxon: unexpected argument 'demo'\n") + usage;
+        QTest::newRow("station version") << kStation << QStringList{QStringLiteral("--version")} << 0
+                                         << QStringLiteral("plaxon-station " PLAXON_VERSION "\n") << QString();
+        QTest::newRow("station unknown option")
+            << kStation << QStringList{QStringLiteral("--bogus")} << kUsageError << QString()
+            << QStringLiteral("plaxon-station: Unknown option 'bogus'.\nTry 'plaxon-station --help'.\n");
+    }
+
+    void endsBeforeAnyWindow()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("no-such-platform"));
+        process.setProcessEnvironment(env);
+        process.start(program, arguments);
+        QVERIFY2(process.waitForFinished(kRunMs), qPrintable(process.errorString()));
+        const QString stdOut = QString::fromLocal8Bit(process.readAllStandardOutput());
+        const QString stdErr = QString::fromLocal8Bit(process.readAllStandardError());
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), status);
+        // Success speaks on standard output only, a mistake on standard error only.
+        if (status == 0) {
+            QVERIFY2(stdOut.contains(out), qPrintable(stdOut));
+            QCOMPARE(stdErr, QString());
+        } else {
+            QCOMPARE(stdOut, QString());
+            QCOMPARE(stdErr, err);
+        }
+    }
+
+    // The panel reads the settings of the directory it works in: they name a
+    // station on a port of this test, and the panel connects to it.
+    void worksInItsDirectory_data()
+    {
+        QTest::addColumn<QString>("startIn");
+        QTest::addColumn<QStringList>("arguments");
+
+        QTest::newRow("no option: the start directory") << QStringLiteral("inst") << QStringList();
+        QTest::newRow("-C relative to the start directory")
+            << QString() << QStringList{QStringLiteral("-C"), QStringLiteral("inst")};
+        QTest::newRow("--directory=absolute, started elsewhere")
+            << QStringLiteral("elsewhere") << QStringList{QStringLiteral("--directory=@/inst")};
+    }
+
+    void worksInItsDirectory()
+    {
+        QFETCH(QString, startIn);
+        QFETCH(QStringList, arguments);
+
+        QTcpServer station;
+        QVERIFY(station.listen(QHostAddress::LocalHost));
+        QTemporaryDir root;
+        QVERIFY(root.isValid());
+        QVERIFY(QDir(root.path()).mkpath(QStringLiteral("inst/PLAXONDATA")));
+        QVERIFY(QDir(root.path()).mkpath(QStringLiteral("elsewhere")));
+        // A button set as well: without one the panel stops at the load error
+        // before it connects.
+        QVERIFY(QFile::copy(QStringLiteral(PLAXON_DEMO_DIR "/PLAXONDATA/Demo show.PUC"),
+                            root.filePath(QStringLiteral("inst/PLAXONDATA/Show.PUC"))));
+        QVERIFY(WriteAll(root.filePath(QStringLiteral("inst/PLAXONDATA/PlaxonCfg.xml")),
+                 QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<PLAXON_CONFIG>\r\n"
+                                "\t<LASTFNAME>PLAXONDATA/Show.PUC</LASTFNAME>\r\n"
+                                "\t<PC>\r\n\t\t<ENABLE>1</ENABLE>\r\n\t\t<ADDRESS>127.0.0.1</ADDRESS>\r\n"
+                                "\t\t<SOCKET>%1</SOCKET>\r\n\t</PC>\r\n</PLAXON_CONFIG>\r\n")
+                     .arg(station.serverPort())
+                     .toUtf8()));
+        arguments.replaceInStrings(QStringLiteral("@"), root.path());
+
+        m_panel.setWorkingDirectory(root.filePath(startIn));
+        m_panel.setProcessChannelMode(QProcess::ForwardedChannels);
+        m_panel.start(kPanel, arguments);
+        QVERIFY2(m_panel.waitForStarted(), qPrintable(m_panel.errorString()));
+        QTRY_VERIFY2_WITH_TIMEOUT(station.hasPendingConnections() || m_panel.state() == QProcess::NotRunning,
+                                  "the panel did not connect to the station its directory's settings name", kRunMs);
+        QVERIFY2(station.hasPendingConnections(), "the panel ended before it connected");
+    }
+
+    // The panel runs until it is stopped.
+    void cleanup()
+    {
+        m_panel.kill();
+        m_panel.waitForFinished();
+    }
+
+private:
+    QProcess m_panel;
+};
+
+QTEST_GUILESS_MAIN(CommandLineTest)
+#include "tst_commandline.moc"
