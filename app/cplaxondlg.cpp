@@ -29,6 +29,8 @@
 #include <QSlider>
 #include <QToolTip>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int TIMER_MS = 500;
@@ -231,6 +233,7 @@ void CPlaxonDlg::Refresh()
     SetControlTextOf(IDC_PROGRAM_NAME, FieldToQString(g_Settings.LASTPROG));
     UpdateControls();
     UpdateEmptyHint();
+    emit StateChanged();
 }
 
 void CPlaxonDlg::UpdateEmptyHint()
@@ -238,8 +241,7 @@ void CPlaxonDlg::UpdateEmptyHint()
     if (!m_emptyHint)
         return;
     // Buttons below the window's cut are out of view: they do not count.
-    const int cut = CutButtonForLayout(g_Settings.DIALOG);
-    const int inView = cut ? cut - IDC_LAUNCH_FIRST : BUTTON_COUNT;
+    const int inView = ButtonsInView(g_Settings.DIALOG);
     QRect area;
     bool anyShown = false;
     for (int k = 0; k < inView; ++k) {
@@ -277,7 +279,34 @@ void CPlaxonDlg::Sent(const CommandDelivery &delivery)
     if (!delivery.Built())
         return;
     m_lastDelivery = delivery;
+    ++m_sentCount;
     m_journal.AppendCommand(delivery);
+    emit StateChanged();
+}
+
+uint32_t CPlaxonDlg::MarkersOf(int button) const
+{
+    if (button < 0 || button >= BUTTON_COUNT || !m_launch[button])
+        return 0;
+    return m_launch[button]->Flags() & MyCButton::MARKER_BITS;
+}
+
+CommandDelivery CPlaxonDlg::Press(int controlId)
+{
+    const uint64_t before = m_sentCount;
+    OnCmdMsg(BN_CLICKED, controlId, GetDlgItem(controlId));
+    return m_sentCount != before ? m_lastDelivery : CommandDelivery();
+}
+
+CommandDelivery CPlaxonDlg::SendBrightnessTo(int value, const unsigned char (&stations)[STATION_COUNT])
+{
+    m_brightness = std::clamp(value, 0, 100);
+    if (m_slider)
+        m_slider->setValue(m_brightness);
+    CommandDelivery delivery;
+    if (SendBrightness(m_brightness, stations, m_brightness, &delivery))
+        Sent(delivery);
+    return delivery;
 }
 
 void CPlaxonDlg::MarkLastLaunch(int button)
@@ -289,6 +318,7 @@ void CPlaxonDlg::MarkLastLaunch(int button)
     m_lastLaunch = button;
     if (button >= 0 && m_launch[button])
         m_launch[button]->SetLastLaunch(true);
+    emit StateChanged();
 }
 
 void CPlaxonDlg::SetControlTextOf(int id, const QString &text)
@@ -303,6 +333,7 @@ void CPlaxonDlg::TimerTick()
     if (tick.shownStateChanged)
         ShowLinkState(m_links.ShownState());
     ApplyReachability(ReachableStations());
+    emit StateChanged();
 }
 
 bool CPlaxonDlg::OnCmdMsg(int code, int id, QWidget *control)
@@ -369,6 +400,7 @@ void CPlaxonDlg::OnAccelerator(int command)
     default:
         break;
     }
+    emit StateChanged();
 }
 
 void CPlaxonDlg::OnScroll(int message, int code, int position, QWidget *control)
@@ -387,6 +419,7 @@ void CPlaxonDlg::OnScroll(int message, int code, int position, QWidget *control)
         }
     }
     MyCDialog::OnScroll(message, code, position, control);
+    emit StateChanged();
 }
 
 int CPlaxonDlg::RunSettingsDialog()

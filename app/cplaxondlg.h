@@ -42,9 +42,27 @@ public:
     void ApplyReachability(uint32_t reachable);
     // The last command built, for the status tooltip (code 0 before any).
     const CommandDelivery &LastDelivery() const { return m_lastDelivery; }
+    // The station markers launch button (0..39) shows: bit s for station s.
+    uint32_t MarkersOf(int button) const;
     // The launch button (0..39) whose launch went out last, or -1.
     int LastLaunch() const { return m_lastLaunch; }
     const Journal &CommandJournal() const { return m_journal; }
+
+    // Clicks a control as the operator would (the same handler runs); the
+    // command this built, code 0 when the click sent nothing.
+    CommandDelivery Press(int controlId);
+    // Sets the brightness and the trackbar to value, then sends it as F8 does,
+    // to the stations flagged in stations; code 0 when nothing was sent.
+    CommandDelivery SendBrightnessTo(int value, const unsigned char (&stations)[STATION_COUNT]);
+    // A line of the panel's own making in its journal.
+    void JournalRemark(const QString &text) { m_journal.AppendRemark(text); }
+
+signals:
+    // Something an observer of the panel may show has changed or may have:
+    // emitted at each tick, after each command, load, edit and refresh.
+    void StateChanged();
+
+public:
 
 protected:
     bool OnInitDialog() override;
@@ -92,6 +110,7 @@ private:
     Journal m_journal;
     CommandDelivery m_lastDelivery;
     int m_lastLaunch = -1;
+    uint64_t m_sentCount = 0; // commands built, so Press knows whether its click sent one
     uint32_t m_reachable = 0;
     QLabel *m_emptyHint = nullptr;
 };

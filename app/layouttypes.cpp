@@ -1,5 +1,7 @@
 #include "layouttypes.h"
 
+#include "configmodel.h"
+
 int TemplateForLayout(int dialog, int previous)
 {
     switch (dialog) {
@@ -23,4 +25,17 @@ int CutButtonForLayout(int dialog)
     case 7: case 8: case 13: return 1011;
     default: return 0;
     }
+}
+
+int ColumnsForLayout(int dialog)
+{
+    constexpr int WIDE_ROW = 10;
+    constexpr int NARROW_ROW = 5;
+    return TemplateForLayout(dialog, IDD_PLAXON_5X8) == IDD_PLAXON_10X4 ? WIDE_ROW : NARROW_ROW;
+}
+
+int ButtonsInView(int dialog)
+{
+    const int cut = CutButtonForLayout(dialog);
+    return cut ? cut - IDC_LAUNCH_FIRST : BUTTON_COUNT;
 }

@@ -3,7 +3,9 @@
 // display and end before any window appears.
 
 #include "cplaxonapp.h"
+#include "cplaxondlg.h"
 #include "maintemplates.h"
+#include "remotecontrol.h"
 #include "resourceicons.h"
 
 #include <QApplication>
@@ -12,6 +14,7 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 
 namespace {
@@ -25,8 +28,18 @@ Plaxon keeps its settings and button sets in PLAXONDATA/ below the directory
 it works in: the directory it was started in, or DIR with -C. It never
 changes that directory afterwards.
 
-Exit status: 0 when the panel is closed, 2 for a mistake on the command line
-(an unknown option, a DIR that is not a directory).)";
+Remote control is off unless asked for. --remote serves the web remote and
+its HTTP/WebSocket API and prints the page's address with the token
+(kept in PLAXONDATA/remote-token); --osc takes OSC messages /plaxon/launch N,
+/plaxon/play, /plaxon/pause, /plaxon/stop and /plaxon/brightness VALUE
+[STATION...]. ADDRESS defaults to 127.0.0.1.
+
+Exit status: 0 when the panel is closed, 1 when the remote control cannot be
+started, 2 for a mistake on the command line (an unknown option, a DIR that
+is not a directory).)";
+
+// Exit status when a port asked for cannot be opened.
+constexpr int kRemoteError = 1;
 
 int UsageError(const QString &message)
 {
@@ -37,7 +50,7 @@ int UsageError(const QString &message)
 // Reads the command line and enters -C's directory. Returns the status to end
 // with at once, or nothing when the panel is to start. Only a core
 // application exists meanwhile, so no display is needed.
-std::optional<int> ReadCommandLine(int &argc, char *argv[])
+std::optional<int> ReadCommandLine(int &argc, char *argv[], RemoteSettings &remote)
 {
     const QCoreApplication core(argc, argv);
     QCommandLineParser parser;
@@ -51,9 +64,22 @@ std::optional<int> ReadCommandLine(int &argc, char *argv[])
         QStringLiteral("Work in <DIR>: its PLAXONDATA/ holds the settings and button sets, and relative "
                        "program paths start there. Default: the directory Plaxon is started in."),
         QStringLiteral("DIR"));
+    const QCommandLineOption remoteOption(
+        QStringLiteral("remote"),
+        QStringLiteral("Serve the web remote and its API on [ADDRESS:]PORT (HTTP and WebSocket)."),
+        QStringLiteral("[ADDRESS:]PORT"));
+    const QCommandLineOption oscOption(QStringLiteral("osc"), QStringLiteral("Take OSC over UDP on [ADDRESS:]PORT."),
+                                       QStringLiteral("[ADDRESS:]PORT"));
+    const QCommandLineOption oscAllow(
+        QStringLiteral("osc-allow"),
+        QStringLiteral("Hear OSC only from these senders (addresses or ADDRESS/PREFIX). Default: this machine."),
+        QStringLiteral("ADDR[,ADDR...]"));
     parser.addOption(help);
     parser.addVersionOption();
     parser.addOption(directory);
+    parser.addOption(remoteOption);
+    parser.addOption(oscOption);
+    parser.addOption(oscAllow);
 
     if (!parser.parse(QCoreApplication::arguments()))
         return UsageError(parser.errorText());
@@ -63,6 +89,18 @@ std::optional<int> ReadCommandLine(int &argc, char *argv[])
         parser.showVersion();
     if (!parser.positionalArguments().isEmpty())
         return UsageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+
+    QString error;
+    if (parser.isSet(remoteOption) && !(remote.http = ParseEndpoint(parser.value(remoteOption), &error)))
+        return UsageError(QStringLiteral("--remote: %1").arg(error));
+    if (parser.isSet(oscOption) && !(remote.osc = ParseEndpoint(parser.value(oscOption), &error)))
+        return UsageError(QStringLiteral("--osc: %1").arg(error));
+    if (parser.isSet(oscAllow)) {
+        const std::optional<QList<AddressRange>> allowed = ParseAddressList(parser.value(oscAllow), &error);
+        if (!allowed)
+            return UsageError(QStringLiteral("--osc-allow: %1").arg(error));
+        remote.oscAllowed = *allowed;
+    }
 
     if (parser.isSet(directory)) {
         const QString dir = parser.value(directory);
@@ -83,7 +121,8 @@ int main(int argc, char *argv[])
 {
     QCoreApplication::setApplicationName(QStringLiteral("Plaxon"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PLAXON_VERSION));
-    if (const std::optional<int> status = ReadCommandLine(argc, argv))
+    RemoteSettings remoteSettings;
+    if (const std::optional<int> status = ReadCommandLine(argc, argv, remoteSettings))
         return *status;
 
     QApplication application(argc, argv);
@@ -91,6 +130,20 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral(PLAXON_APP_ID));
     QApplication::setWindowIcon(ResourceIcon(IDI_PLAXON));
     CPlaxonApp app;
+    std::unique_ptr<RemoteControl> remote;
+    if (remoteSettings.Any()) {
+        remote = std::make_unique<RemoteControl>(remoteSettings);
+        QString error;
+        if (!remote->Start(&error)) {
+            std::fprintf(stderr, "plaxon: %s\n", error.toLocal8Bit().constData());
+            return kRemoteError;
+        }
+        if (const QString url = remote->WebRemoteUrl(); !url.isEmpty()) {
+            std::printf("%s\n", url.toLocal8Bit().constData());
+            std::fflush(stdout);
+        }
+        app.onWindow = [&remote](CPlaxonDlg &window) { remote->Attach(&window); };
+    }
     app.InitInstance();
     return 0;
 }

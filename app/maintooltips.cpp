@@ -9,6 +9,15 @@
 
 #include <QStringList>
 
+QString LinkStatusText(const ClientSocket &link)
+{
+    if (link.State() == LINK_CONNECTED)
+        return QStringLiteral("* OK connected *");
+    // The system's texts are at most 299 characters; they follow LANG.
+    return QStringLiteral("Err: %1  ").arg(uint32_t(link.Error()))
+        + QString::fromUtf8(SocketErrorText(link.Error(), LangIndex())).left(299);
+}
+
 QString StatusListText()
 {
     QString text;
@@ -16,14 +25,7 @@ QString StatusListText()
         const ClientSocket &link = Link(index);
         if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n')))
             text += QStringLiteral("\r\n");
-        text += AnsiToQString(link.Address()) + QStringLiteral(":%1  ").arg(link.Port());
-        if (link.State() == LINK_CONNECTED) {
-            text += QStringLiteral("* OK connected *");
-        } else {
-            text += QStringLiteral("Err: %1  ").arg(uint32_t(link.Error()));
-            // The system's texts are at most 299 characters; they follow LANG.
-            text += QString::fromUtf8(SocketErrorText(link.Error(), LangIndex())).left(299);
-        }
+        text += AnsiToQString(link.Address()) + QStringLiteral(":%1  ").arg(link.Port()) + LinkStatusText(link);
     });
     return text;
 }

@@ -5,10 +5,13 @@
 
 #include <QString>
 
+class ClientSocket;
 class CommandDelivery;
 
 // The status list of the link-state icon: one entry per configured link.
 QString StatusListText();
+// One link's part of that list: "* OK connected *" or its error.
+QString LinkStatusText(const ClientSocket &link);
 // The last command, its time and, per station it was meant for, how many
 // links took the whole record and why the others did not; empty when
 // nothing was built. Lines joined with "\r\n".

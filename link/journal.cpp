@@ -130,6 +130,11 @@ void Journal::AppendLinkEvent(int linkIndex, LinkEvent event, int error)
     Append(QDateTime::currentDateTime(), LinkEventText(linkIndex, event, error));
 }
 
+void Journal::AppendRemark(const QString &text)
+{
+    Append(QDateTime::currentDateTime(), text);
+}
+
 void Journal::Append(const QDateTime &when, const QString &text)
 {
     if (m_failed || !OpenFor(when.date()))

@@ -1,8 +1,8 @@
 #pragma once
 
-// The journal: one UTF-8 line per command sent and per link that came up or
-// went down, appended to PLAXONDATA/journal/YYYY-MM-DD.txt (local date). The
-// program only writes it. Lines go into an open, buffered file; a failure
+// The journal: one UTF-8 line per command sent, per link that came up or
+// went down and per remote command refused, appended to
+// PLAXONDATA/journal/YYYY-MM-DD.txt (local date). The program only writes it. Lines go into an open, buffered file; a failure
 // stops the journal for this window but never the panel, and the first one
 // is kept for the status tooltip.
 
@@ -37,6 +37,8 @@ public:
 
     void AppendCommand(const CommandDelivery &delivery);
     void AppendLinkEvent(int linkIndex, LinkEvent event, int error);
+    // Any other line, such as a remote command that was refused.
+    void AppendRemark(const QString &text);
     // Hands buffered lines to the system now.
     void Flush();
 

@@ -1,0 +1,154 @@
+#include "remotehttpserver.h"
+
+#include "connectionguard.h"
+#include "panelremote.h"
+#include "stateevents.h"
+
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
+#include <QMetaEnum>
+#include <QNetworkRequest>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QUrlQuery>
+#include <QWebSocket>
+
+namespace {
+
+constexpr int CLOSE_WAIT_MS = 5000;
+
+QByteArray MethodName(QHttpServerRequest::Method method)
+{
+    switch (method) {
+    case QHttpServerRequest::Method::Get: return QByteArrayLiteral("GET");
+    case QHttpServerRequest::Method::Post: return QByteArrayLiteral("POST");
+    case QHttpServerRequest::Method::Put: return QByteArrayLiteral("PUT");
+    case QHttpServerRequest::Method::Delete: return QByteArrayLiteral("DELETE");
+    case QHttpServerRequest::Method::Head: return QByteArrayLiteral("HEAD");
+    case QHttpServerRequest::Method::Options: return QByteArrayLiteral("OPTIONS");
+    case QHttpServerRequest::Method::Patch: return QByteArrayLiteral("PATCH");
+    default: return QByteArrayLiteral("OTHER");
+    }
+}
+
+ApiRequest FromHttp(const QHttpServerRequest &request)
+{
+    ApiRequest api;
+    api.method = MethodName(request.method());
+    api.path = request.url().path();
+    api.body = request.body();
+    for (const auto &[name, value] : request.headers()) {
+        if (name.compare("host", Qt::CaseInsensitive) == 0) {
+            api.host = value;
+        } else if (name.compare("origin", Qt::CaseInsensitive) == 0) {
+            api.origin = value;
+            api.hasOrigin = true;
+        } else if (name.compare("authorization", Qt::CaseInsensitive) == 0) {
+            api.authorization = value;
+        }
+    }
+    return api;
+}
+
+// The host and port a WebSocket's handshake named, as its Host header had them.
+QByteArray HostOf(const QWebSocket &client)
+{
+    const QByteArray header = client.request().rawHeader("Host");
+    if (!header.isEmpty())
+        return header;
+    const QUrl url = client.requestUrl();
+    return url.authority(QUrl::FullyEncoded).toLatin1();
+}
+
+} // namespace
+
+RemoteHttpServer::RemoteHttpServer(PanelRemote &panel, QByteArray token, QObject *parent)
+    : QAbstractHttpServer(parent), m_panel(panel), m_token(std::move(token))
+{
+    m_events = new StateEvents(panel, this);
+    connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &RemoteHttpServer::AcceptWebSockets);
+}
+
+RemoteHttpServer::~RemoteHttpServer() = default;
+
+bool RemoteHttpServer::Listen(const QHostAddress &address, quint16 port, QString *error)
+{
+    auto *guard = new ConnectionGuard(this);
+    if (!guard->listen(address, port)) {
+        *error = guard->errorString();
+        delete guard;
+        return false;
+    }
+    m_guard = guard;
+    bind(guard);
+    m_api = std::make_unique<RemoteApi>(m_panel, RequestGate(m_token, guard->serverPort()));
+    return true;
+}
+
+quint16 RemoteHttpServer::Port() const
+{
+    return m_guard ? m_guard->serverPort() : 0;
+}
+
+bool RemoteHttpServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
+{
+    const ApiReply reply = m_api->Answer(FromHttp(request));
+    QHttpServerResponder responder = makeResponder(request, socket);
+    responder.writeStatusLine(QHttpServerResponder::StatusCode(reply.status));
+    responder.writeHeader(QByteArrayLiteral("Content-Type"), reply.contentType);
+    responder.writeHeader(QByteArrayLiteral("Content-Length"), QByteArray::number(reply.body.size()));
+    responder.writeHeader(QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-store"));
+    responder.writeHeader(QByteArrayLiteral("X-Content-Type-Options"), QByteArrayLiteral("nosniff"));
+    // The page takes nothing from anywhere but here.
+    responder.writeHeader(QByteArrayLiteral("Content-Security-Policy"),
+                          QByteArrayLiteral("default-src 'self'; connect-src 'self'; frame-ancestors 'none'"));
+    responder.writeHeader(QByteArrayLiteral("Referrer-Policy"), QByteArrayLiteral("no-referrer"));
+    if (!reply.allow.isEmpty())
+        responder.writeHeader(QByteArrayLiteral("Allow"), reply.allow);
+    responder.writeBody(reply.body);
+    return true;
+}
+
+void RemoteHttpServer::missingHandler(const QHttpServerRequest &request, QTcpSocket *socket)
+{
+    // Not reached: handleRequest answers every request.
+    makeResponder(request, socket).write(QHttpServerResponder::StatusCode::NotFound);
+}
+
+void RemoteHttpServer::AcceptWebSockets()
+{
+    while (hasPendingWebSocketConnections())
+        Accept(nextPendingWebSocketConnection());
+}
+
+void RemoteHttpServer::Accept(std::unique_ptr<QWebSocket> client)
+{
+    if (!client)
+        return;
+    if (m_guard)
+        m_guard->MarkUpgraded(client->peerAddress(), client->peerPort());
+    const QByteArray host = HostOf(*client);
+    const QByteArray origin = client->origin().toUtf8();
+    const QByteArray token = QUrlQuery(client->requestUrl()).queryItemValue(QStringLiteral("token")).toLatin1();
+    int refusal = 0;
+    if (client->requestUrl().path() != QLatin1String("/api/events")) {
+        refusal = CLOSE_NOT_FOUND;
+    } else {
+        switch (m_api->Gate().Check(host, origin, !origin.isEmpty(), token, true)) {
+        case RequestGate::Verdict::Forbidden: refusal = CLOSE_FORBIDDEN; break;
+        case RequestGate::Verdict::Unauthorized: refusal = CLOSE_UNAUTHORIZED; break;
+        case RequestGate::Verdict::Pass: break;
+        }
+    }
+    if (refusal == 0) {
+        m_events->Add(std::move(client));
+        return;
+    }
+    // Qt's server of this version upgrades before anyone may refuse; the
+    // stream is closed at once, with nothing sent.
+    QWebSocket *socket = client.release();
+    connect(socket, &QWebSocket::disconnected, socket, &QObject::deleteLater);
+    QTimer::singleShot(CLOSE_WAIT_MS, socket, &QObject::deleteLater); // a peer that never answers the close
+    socket->close(QWebSocketProtocol::CloseCode(refusal),
+                  refusal == CLOSE_UNAUTHORIZED ? QStringLiteral("unauthorized") : QStringLiteral("forbidden"));
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+// HTTP and WebSocket on one port for the web remote and the API. Qt's HTTP
+// server parses the requests; RemoteApi answers them; the WebSocket at
+// /api/events goes to the event stream once Host, Origin and the token pass.
+
+#include "remoteapi.h"
+
+#include <QAbstractHttpServer>
+#include <QHostAddress>
+
+class ConnectionGuard;
+class PanelRemote;
+class StateEvents;
+class QWebSocket;
+
+class RemoteHttpServer : public QAbstractHttpServer {
+    Q_OBJECT
+public:
+    // WebSocket close codes for a refused event stream: the HTTP status
+    // within the range left to applications.
+    static constexpr int CLOSE_UNAUTHORIZED = 4401;
+    static constexpr int CLOSE_FORBIDDEN = 4403;
+    static constexpr int CLOSE_NOT_FOUND = 4404;
+
+    RemoteHttpServer(PanelRemote &panel, QByteArray token, QObject *parent = nullptr);
+    ~RemoteHttpServer() override;
+
+    // Listens on address:port (0: any free port); false with error on failure.
+    bool Listen(const QHostAddress &address, quint16 port, QString *error);
+    quint16 Port() const;
+    StateEvents &Events() { return *m_events; }
+    const ConnectionGuard *Guard() const { return m_guard; }
+
+protected:
+    bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;
+    void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override;
+
+private:
+    void AcceptWebSockets();
+    void Accept(std::unique_ptr<QWebSocket> client);
+
+    PanelRemote &m_panel;
+    QByteArray m_token;
+    ConnectionGuard *m_guard = nullptr;
+    std::unique_ptr<RemoteApi> m_api;
+    StateEvents *m_events = nullptr;
+};

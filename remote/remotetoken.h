@@ -1,0 +1,19 @@
+#pragma once
+
+// The remote API's token: 32 hex characters from the system's random
+// source, kept in PLAXONDATA/remote-token (mode 0600) so a tablet's saved
+// link keeps working after a restart. Made on the first start that needs it.
+
+#include <QByteArray>
+#include <QString>
+
+class RemoteToken {
+public:
+    static constexpr int HEX_LENGTH = 32;
+
+    // Reads the token at path, or makes one there when there is no file.
+    // Empty on failure, with error saying why.
+    static QByteArray LoadOrCreate(const QString &path, QString *error);
+    static bool WellFormed(const QByteArray &token);
+    static QString DefaultPath();
+};

@@ -1,0 +1,74 @@
+#include "stateevents.h"
+
+#include "panelremote.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QWebSocket>
+
+#include <algorithm>
+
+StateEvents::StateEvents(PanelRemote &panel, QObject *parent) : QObject(parent), m_panel(panel)
+{
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &StateEvents::Broadcast);
+    connect(&m_panel, &PanelRemote::StateChanged, this, &StateEvents::Schedule);
+}
+
+StateEvents::~StateEvents()
+{
+    for (const std::unique_ptr<QWebSocket> &client : m_clients)
+        client->disconnect(this);
+}
+
+QString StateEvents::Message() const
+{
+    const QJsonObject message{{QStringLiteral("type"), QStringLiteral("state")},
+                              {QStringLiteral("state"), m_panel.State()}};
+    return QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact));
+}
+
+void StateEvents::Add(std::unique_ptr<QWebSocket> client)
+{
+    client->setMaxAllowedIncomingMessageSize(MAX_INCOMING);
+    client->setMaxAllowedIncomingFrameSize(MAX_INCOMING);
+    QWebSocket *socket = client.get();
+    connect(socket, &QWebSocket::disconnected, this, [this, socket] { Remove(socket); });
+    m_clients.push_back(std::move(client));
+    socket->sendTextMessage(Message());
+}
+
+void StateEvents::Remove(QWebSocket *client)
+{
+    const auto it = std::find_if(m_clients.begin(), m_clients.end(),
+                                 [client](const std::unique_ptr<QWebSocket> &c) { return c.get() == client; });
+    if (it == m_clients.end())
+        return;
+    // Deleted later: this runs inside the socket's own signal.
+    it->release()->deleteLater();
+    m_clients.erase(it);
+}
+
+void StateEvents::Schedule()
+{
+    if (m_clients.empty() || m_timer.isActive())
+        return;
+    // Never sooner than COALESCE_MS after the last message; never at once,
+    // so a dialog that is just opening is seen as open.
+    const qint64 since = m_sinceLast.isValid() ? m_sinceLast.elapsed() : COALESCE_MS;
+    m_timer.start(int(std::max<qint64>(0, COALESCE_MS - since)));
+}
+
+void StateEvents::Broadcast()
+{
+    if (m_clients.empty())
+        return;
+    const QString message = Message();
+    if (message == m_lastSent)
+        return;
+    m_lastSent = message;
+    m_sinceLast.start();
+    ++m_broadcasts;
+    for (const std::unique_ptr<QWebSocket> &client : m_clients)
+        client->sendTextMessage(message);
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+// The WebSocket event stream: every client gets the panel's state at once
+// and again after each change, as {"type": "state", "state": {...}}. A burst
+// of changes is coalesced to one message per COALESCE_MS at most, and a
+// state equal to the last one sent is not sent again.
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
+
+class PanelRemote;
+class QWebSocket;
+
+class StateEvents : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int COALESCE_MS = 100;
+    static constexpr qint64 MAX_INCOMING = 4096; // clients only listen
+
+    explicit StateEvents(PanelRemote &panel, QObject *parent = nullptr);
+    ~StateEvents() override;
+
+    void Add(std::unique_ptr<QWebSocket> client);
+    int ClientCount() const { return int(m_clients.size()); }
+    // Messages sent to all clients since the start (not counting first ones).
+    int Broadcasts() const { return m_broadcasts; }
+
+private:
+    void Schedule();
+    void Broadcast();
+    QString Message() const;
+    void Remove(QWebSocket *client);
+
+    PanelRemote &m_panel;
+    std::vector<std::unique_ptr<QWebSocket>> m_clients;
+    QTimer m_timer;
+    QElapsedTimer m_sinceLast;
+    QString m_lastSent;
+    int m_broadcasts = 0;
+};
