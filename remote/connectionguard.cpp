@@ -1,7 +1,8 @@
 #include "connectionguard.h"
 
+#include "guardedsocket.h"
+
 #include <QDateTime>
-#include <QMetaMethod>
 #include <QTcpSocket>
 
 namespace {
@@ -13,28 +14,6 @@ qint64 Now()
 
 const QByteArray kTooLarge = QByteArrayLiteral(
     "HTTP/1.1 413 Payload Too Large\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-
-// The HTTP server drops every connection of a socket whose request it could
-// not parse, and then forgets it; the socket would stay open for good.
-class GuardedSocket : public QTcpSocket {
-public:
-    using QTcpSocket::QTcpSocket;
-
-protected:
-    void disconnectNotify(const QMetaMethod &signal) override
-    {
-        if (!signal.isValid() && state() != UnconnectedState)
-            QMetaObject::invokeMethod(this, &GuardedSocket::Abandon, Qt::QueuedConnection);
-        QTcpSocket::disconnectNotify(signal);
-    }
-
-private:
-    void Abandon()
-    {
-        abort();
-        deleteLater();
-    }
-};
 
 } // namespace
 

@@ -88,6 +88,17 @@ ApiReply RemoteApi::Answer(const ApiRequest &request)
     return Route(request);
 }
 
+ApiReply RemoteApi::AnswerUpgrade(const ApiRequest &request)
+{
+    if (m_gate.Check(request.host, request.origin, request.hasOrigin, {}, false) == RequestGate::Verdict::Forbidden)
+        return Failure(HTTP_FORBIDDEN, QStringLiteral("forbidden"));
+    if (request.path != QLatin1String("/api/events") || request.method != kGet)
+        return Failure(HTTP_NOT_FOUND, QStringLiteral("only /api/events is a WebSocket"));
+    if (!m_gate.TokenValid(request.queryToken))
+        return Failure(HTTP_UNAUTHORIZED, QStringLiteral("a valid token is needed"));
+    return {SWITCHING_PROTOCOLS, {}, {}, {}};
+}
+
 ApiReply RemoteApi::Route(const ApiRequest &request)
 {
     if (request.path == QLatin1String("/api/state")) {

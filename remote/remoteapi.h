@@ -18,6 +18,7 @@ struct ApiRequest {
     QByteArray origin;
     bool hasOrigin = false;
     QByteArray authorization;
+    QByteArray queryToken; // ?token=, which only the WebSocket carries
     QByteArray body;
 };
 
@@ -31,10 +32,15 @@ struct ApiReply {
 class RemoteApi {
 public:
     static constexpr qsizetype BODY_LIMIT = 64 * 1024;
+    // AnswerUpgrade's status for a handshake that may become the event stream.
+    static constexpr int SWITCHING_PROTOCOLS = 101;
 
     RemoteApi(PanelRemote &panel, const RequestGate &gate);
 
     ApiReply Answer(const ApiRequest &request);
+    // A WebSocket handshake: SWITCHING_PROTOCOLS for GET /api/events with
+    // the token in its query, else the refusal to send instead.
+    ApiReply AnswerUpgrade(const ApiRequest &request);
     const RequestGate &Gate() const { return m_gate; }
 
 private:

@@ -31,11 +31,17 @@ QByteArray MethodName(QHttpServerRequest::Method method)
     }
 }
 
+bool IsWebSocketUpgrade(const QHttpServerRequest &request)
+{
+    return request.value(QByteArrayLiteral("upgrade")).compare("websocket", Qt::CaseInsensitive) == 0;
+}
+
 ApiRequest FromHttp(const QHttpServerRequest &request)
 {
     ApiRequest api;
     api.method = MethodName(request.method());
     api.path = request.url().path();
+    api.queryToken = request.query().queryItemValue(QStringLiteral("token")).toLatin1();
     api.body = request.body();
     for (const auto &[name, value] : request.headers()) {
         if (name.compare("host", Qt::CaseInsensitive) == 0) {
@@ -92,8 +98,21 @@ quint16 RemoteHttpServer::Port() const
 
 bool RemoteHttpServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
 {
-    const ApiReply reply = m_api->Answer(FromHttp(request));
-    QHttpServerResponder responder = makeResponder(request, socket);
+    // Qt asks here before it upgrades a connection to a WebSocket: true lets
+    // it, false has it close the connection after our refusal went out.
+    if (IsWebSocketUpgrade(request)) {
+        const ApiReply reply = m_api->AnswerUpgrade(FromHttp(request));
+        if (reply.status == RemoteApi::SWITCHING_PROTOCOLS)
+            return true;
+        Write(makeResponder(request, socket), reply);
+        return false;
+    }
+    Write(makeResponder(request, socket), m_api->Answer(FromHttp(request)));
+    return true;
+}
+
+void RemoteHttpServer::Write(QHttpServerResponder &&responder, const ApiReply &reply)
+{
     responder.writeStatusLine(QHttpServerResponder::StatusCode(reply.status));
     responder.writeHeader(QByteArrayLiteral("Content-Type"), reply.contentType);
     responder.writeHeader(QByteArrayLiteral("Content-Length"), QByteArray::number(reply.body.size()));
@@ -106,13 +125,13 @@ bool RemoteHttpServer::handleRequest(const QHttpServerRequest &request, QTcpSock
     if (!reply.allow.isEmpty())
         responder.writeHeader(QByteArrayLiteral("Allow"), reply.allow);
     responder.writeBody(reply.body);
-    return true;
 }
 
 void RemoteHttpServer::missingHandler(const QHttpServerRequest &request, QTcpSocket *socket)
 {
-    // Not reached: handleRequest answers every request.
-    makeResponder(request, socket).write(QHttpServerResponder::StatusCode::NotFound);
+    // Reached only for a refused upgrade, which handleRequest has answered.
+    if (!IsWebSocketUpgrade(request))
+        makeResponder(request, socket).write(QHttpServerResponder::StatusCode::NotFound);
 }
 
 void RemoteHttpServer::AcceptWebSockets()
@@ -127,28 +146,21 @@ void RemoteHttpServer::Accept(std::unique_ptr<QWebSocket> client)
         return;
     if (m_guard)
         m_guard->MarkUpgraded(client->peerAddress(), client->peerPort());
-    const QByteArray host = HostOf(*client);
-    const QByteArray origin = client->origin().toUtf8();
-    const QByteArray token = QUrlQuery(client->requestUrl()).queryItemValue(QStringLiteral("token")).toLatin1();
-    int refusal = 0;
-    if (client->requestUrl().path() != QLatin1String("/api/events")) {
-        refusal = CLOSE_NOT_FOUND;
-    } else {
-        switch (m_api->Gate().Check(host, origin, !origin.isEmpty(), token, true)) {
-        case RequestGate::Verdict::Forbidden: refusal = CLOSE_FORBIDDEN; break;
-        case RequestGate::Verdict::Unauthorized: refusal = CLOSE_UNAUTHORIZED; break;
-        case RequestGate::Verdict::Pass: break;
-        }
-    }
-    if (refusal == 0) {
+    // handleRequest let this one through; checked again all the same, so a
+    // change in how Qt upgrades can never open the stream to anyone.
+    ApiRequest handshake;
+    handshake.method = QByteArrayLiteral("GET");
+    handshake.path = client->requestUrl().path();
+    handshake.host = HostOf(*client);
+    handshake.origin = client->origin().toUtf8();
+    handshake.hasOrigin = !handshake.origin.isEmpty();
+    handshake.queryToken = QUrlQuery(client->requestUrl()).queryItemValue(QStringLiteral("token")).toLatin1();
+    if (m_api->AnswerUpgrade(handshake).status == RemoteApi::SWITCHING_PROTOCOLS) {
         m_events->Add(std::move(client));
         return;
     }
-    // Qt's server of this version upgrades before anyone may refuse; the
-    // stream is closed at once, with nothing sent.
     QWebSocket *socket = client.release();
     connect(socket, &QWebSocket::disconnected, socket, &QObject::deleteLater);
     QTimer::singleShot(CLOSE_WAIT_MS, socket, &QObject::deleteLater); // a peer that never answers the close
-    socket->close(QWebSocketProtocol::CloseCode(refusal),
-                  refusal == CLOSE_UNAUTHORIZED ? QStringLiteral("unauthorized") : QStringLiteral("forbidden"));
+    socket->close(QWebSocketProtocol::CloseCodePolicyViolated);
 }

@@ -12,17 +12,12 @@
 class ConnectionGuard;
 class PanelRemote;
 class StateEvents;
+class QHttpServerResponder;
 class QWebSocket;
 
 class RemoteHttpServer : public QAbstractHttpServer {
     Q_OBJECT
 public:
-    // WebSocket close codes for a refused event stream: the HTTP status
-    // within the range left to applications.
-    static constexpr int CLOSE_UNAUTHORIZED = 4401;
-    static constexpr int CLOSE_FORBIDDEN = 4403;
-    static constexpr int CLOSE_NOT_FOUND = 4404;
-
     RemoteHttpServer(PanelRemote &panel, QByteArray token, QObject *parent = nullptr);
     ~RemoteHttpServer() override;
 
@@ -37,6 +32,7 @@ protected:
     void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override;
 
 private:
+    void Write(QHttpServerResponder &&responder, const ApiReply &reply);
     void AcceptWebSockets();
     void Accept(std::unique_ptr<QWebSocket> client);
 
