@@ -36,12 +36,14 @@ const QString kNoLinks = QStringLiteral("no station is connected");
 PanelRemote::PanelRemote(QObject *parent) : QObject(parent)
 {
     // Dialogs open and close without the panel knowing; observers must hear of it.
-    qApp->installEventFilter(this);
+    if (qApp)
+        qApp->installEventFilter(this);
 }
 
 PanelRemote::~PanelRemote()
 {
-    qApp->removeEventFilter(this);
+    if (qApp)
+        qApp->removeEventFilter(this);
 }
 
 void PanelRemote::Attach(CPlaxonDlg *panel)
