@@ -55,6 +55,17 @@ private slots:
                                         << QStringLiteral("plaxon: Missing value after '-C'.\n") + usage;
         QTest::newRow("stray argument") << kPanel << QStringList{QStringLiteral("demo")} << kUsageError << QString()
                                         << QStringLiteral("plaxon: unexpected argument 'demo'\n") + usage;
+        QTest::newRow("--remote without a port") << kPanel << QStringList{QStringLiteral("--remote"), QStringLiteral("0.0.0.0")}
+                                                 << kUsageError << QString()
+                                                 << QStringLiteral("plaxon: --remote: '0.0.0.0' is not [ADDRESS:]PORT (an IP "
+                                                                   "address and a port of 0 to 65535)\n") + usage;
+        QTest::newRow("--osc with a name") << kPanel << QStringList{QStringLiteral("--osc"), QStringLiteral("show.local:9000")}
+                                           << kUsageError << QString()
+                                           << QStringLiteral("plaxon: --osc: 'show.local:9000' is not [ADDRESS:]PORT (an IP "
+                                                             "address and a port of 0 to 65535)\n") + usage;
+        QTest::newRow("--osc-allow with a name")
+            << kPanel << QStringList{QStringLiteral("--osc-allow"), QStringLiteral("10.0.0.1,desk")} << kUsageError << QString()
+            << QStringLiteral("plaxon: --osc-allow: 'desk' is not an IP address or ADDRESS/PREFIX\n") + usage;
         QTest::newRow("station version") << kStation << QStringList{QStringLiteral("--version")} << 0
                                          << QStringLiteral("plaxon-station " PLAXON_VERSION "\n") << QString();
         QTest::newRow("station unknown option")
@@ -88,6 +99,27 @@ private slots:
             QCOMPARE(stdOut, QString());
             QCOMPARE(stdErr, err);
         }
+    }
+
+    // A port that cannot be opened ends the panel before its window, with
+    // status 1 and the reason; nothing is printed on standard output.
+    void remotePortInUseEndsWithStatus1()
+    {
+        QTcpServer busy;
+        QVERIFY(busy.listen(QHostAddress::LocalHost));
+        QTemporaryDir dir;
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(dir.path());
+        process.start(kPanel, {QStringLiteral("--remote"), QStringLiteral("127.0.0.1:%1").arg(busy.serverPort())});
+        QVERIFY2(process.waitForFinished(kRunMs), "the panel started although its port was taken");
+        QCOMPARE(process.exitCode(), 1);
+        QCOMPARE(process.readAllStandardOutput(), QByteArray());
+        const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+        QVERIFY2(err.contains(QStringLiteral("plaxon: cannot serve the web remote on 127.0.0.1:%1: ").arg(busy.serverPort())),
+                 qPrintable(err));
     }
 
     // The panel reads the settings of the directory it works in: they name a
