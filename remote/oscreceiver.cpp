@@ -8,6 +8,7 @@
 #include <lo/lo.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -19,14 +20,22 @@ struct MessageFree {
 };
 using Message = std::unique_ptr<std::remove_pointer_t<lo_message>, MessageFree>;
 
-// A whole number from an int32 or float32 argument.
+// A whole number from an int32 or float32 argument. liblo's arguments lie
+// on 4-byte boundaries in the datagram, while its lo_arg union wants 8, so
+// the value is copied out rather than read through the union.
 std::optional<int> WholeArgument(char type, const lo_arg *argument)
 {
-    if (type == LO_INT32)
-        return argument->i;
-    if (type == LO_FLOAT && std::isfinite(argument->f) && std::floor(argument->f) == argument->f
-        && std::fabs(argument->f) < 1e9f)
-        return int(argument->f);
+    if (type == LO_INT32) {
+        int32_t value = 0;
+        std::memcpy(&value, static_cast<const void *>(argument), sizeof value);
+        return value;
+    }
+    if (type == LO_FLOAT) {
+        float value = 0;
+        std::memcpy(&value, static_cast<const void *>(argument), sizeof value);
+        if (std::isfinite(value) && std::floor(value) == value && std::fabs(value) < 1e9f)
+            return int(value);
+    }
     return std::nullopt;
 }
 
