@@ -176,14 +176,20 @@
   function drawGrid() {
     const { columns, inView } = state.layout;
     el.grid.style.gridTemplateColumns = `repeat(${columns}, minmax(0, 1fr))`;
-    while (cells.length < inView)
+    // Rows below the last shown button stay off the page: a tablet needs the room.
+    let lastShown = 0;
+    for (let i = 0; i < inView; ++i)
+      if (state.buttons[i].shown)
+        lastShown = i + 1;
+    const count = Math.ceil(lastShown / columns) * columns;
+    while (cells.length < count)
       cells.push(makeCell(cells.length + 1));
-    const wanted = cells.slice(0, inView).map((c) => c.cell);
+    const wanted = cells.slice(0, count).map((c) => c.cell);
     if (el.grid.children.length !== wanted.length || wanted.some((c, i) => el.grid.children[i] !== c))
       el.grid.replaceChildren(...wanted);
     const last = state.last;
     const lastButton = last && last.command === 'launch' ? last.button : null;
-    for (let i = 0; i < inView; ++i)
+    for (let i = 0; i < count; ++i)
       drawButton(cells[i], state.buttons[i], lastButton);
   }
 
