@@ -202,6 +202,15 @@ def check_console(driver, expected=()):
         raise Failure("the page's console has errors:\n  " + "\n  ".join(severe))
 
 
+def check_panel(panel):
+    """The panel is still running and no sanitizer of an instrumented build spoke up."""
+    if not panel.alive():
+        raise Failure(f"plaxon ended (status {panel.proc.returncode}):\n{panel.stderr_tail()}")
+    reports = [line for line in panel.errors if "Sanitizer" in line or "runtime error:" in line]
+    if reports:
+        raise Failure("plaxon's sanitizers reported:\n  " + "\n  ".join(reports[:10]))
+
+
 def run(args):
     started = time.monotonic()
     work = tempfile.mkdtemp(prefix="webremote-")
@@ -309,6 +318,7 @@ def run(args):
 
 
         # Plaxon restarts on the same port: the page comes back by itself.
+        check_panel(panel)
         panel.proc.send_signal(signal.SIGTERM)
         panel.proc.wait(timeout=10)
         wait_banner(driver, {"reconnecting"}, BANNER_S, "the banner saying the page is reconnecting")
@@ -319,6 +329,7 @@ def run(args):
         print(f"reconnected {time.monotonic() - restart:.2f} s after the restart")
         check_console(driver, expected=("WebSocket connection to", "status of 409"))
         check_hosts(driver, origin)
+        check_panel(panel)
         print(f"PASS in {time.monotonic() - started:.1f} s")
     except Failure as failure:
         raise Failure(f"{failure}{diagnosis(driver, children)}") from None
