@@ -32,6 +32,7 @@ void ConnectionGuard::incomingConnection(qintptr descriptor)
         delete socket;
         return;
     }
+    Prune();
     if (m_sockets.size() >= MAX_CONNECTIONS) {
         socket->abort();
         socket->deleteLater();
@@ -74,8 +75,22 @@ void ConnectionGuard::MarkUpgraded(const QHostAddress &address, quint16 port)
             watch.exempt = true;
 }
 
+void ConnectionGuard::Prune()
+{
+    // Handing a socket to the WebSocket server, or giving up on it, cuts
+    // every connection of its signals, the one that would remove it here too.
+    m_sockets.removeIf([](const auto &entry) { return entry.value().socket.isNull(); });
+}
+
+int ConnectionGuard::OpenConnections()
+{
+    Prune();
+    return int(m_sockets.size());
+}
+
 void ConnectionGuard::Sweep()
 {
+    Prune();
     const qint64 now = Now();
     QList<QTcpSocket *> idle;
     for (const Watch &watch : std::as_const(m_sockets))

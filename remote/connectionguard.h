@@ -25,7 +25,7 @@ public:
 
     // The connection from peer (address, port) became a WebSocket.
     void MarkUpgraded(const QHostAddress &address, quint16 port);
-    int OpenConnections() const { return int(m_sockets.size()); }
+    int OpenConnections();
 
 protected:
     void incomingConnection(qintptr descriptor) override;
@@ -39,6 +39,7 @@ private:
     };
 
     void Received(QTcpSocket *socket);
+    void Prune();
     void Sweep();
     void Drop(QTcpSocket *socket);
 

@@ -25,7 +25,7 @@ public:
     bool Listen(const QHostAddress &address, quint16 port, QString *error);
     quint16 Port() const;
     StateEvents &Events() { return *m_events; }
-    const ConnectionGuard *Guard() const { return m_guard; }
+    ConnectionGuard *Guard() { return m_guard; }
 
 protected:
     bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;

@@ -746,6 +746,18 @@ void TestRemote::oversizedAndAbandonedConnectionsAreClosed()
     garbage.write("\x01\x02 nonsense \r\n\r\n");
     QTRY_COMPARE_WITH_TIMEOUT(garbage.state(), QAbstractSocket::UnconnectedState, 2000);
 
+    // Event streams opened and closed again, more of them than the cap:
+    // each one handed over to the WebSocket server is let go of here.
+    const QByteArray handshake = "GET /api/events?token=" + m_token + " HTTP/1.1\r\nHost: 127.0.0.1:"
+                                 + QByteArray::number(HttpPort())
+                                 + "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                                   "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
+    for (int i = 0; i < ConnectionGuard::MAX_CONNECTIONS + 6; ++i)
+        QCOMPARE(Exchange(HttpPort(), handshake).status, 101);
+    QTRY_COMPARE(m_remote->Http()->Events().ClientCount(), 0);
+    QTRY_COMPARE(m_remote->Http()->Guard()->OpenConnections(), 0);
+    QCOMPARE(Api("GET", "/api/state").status, 200);
+
     // More than MAX_CONNECTIONS at once: the ones over are closed, the others served.
     std::vector<std::unique_ptr<QTcpSocket>> crowd;
     for (int i = 0; i < ConnectionGuard::MAX_CONNECTIONS + 10; ++i) {
