@@ -15,26 +15,18 @@
 // limit for this receiver.
 
 #include "benchsupport.h"
-#include "commandrecord.h"
 #include "commandsender.h"
 #include "configmodel.h"
 #include "journal.h"
 
 #include <QCoreApplication>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <condition_variable>
 #include <cstdio>
-#include <cstring>
-#include <future>
-#include <mutex>
 #include <thread>
 
 namespace {
@@ -43,73 +35,6 @@ constexpr int kLaunches = 10000;
 constexpr int kLinks = 16;
 constexpr int kPhases = 3; // the panel, the QTcpSocket reference, the send() limit
 constexpr int kJournalModes = 3; // launch n: n % 3 = 0 journal off, 1 per line, 2 on the timer
-
-QByteArray ProgramName(int station, int launch)
-{
-    return "s" + QByteArray::number(station) + "\\launch" + QByteArray::number(launch);
-}
-
-QByteArray ExpectedRecord(int link, int launch)
-{
-    QByteArray rec(104, '\0');
-    const int32_t code = CMD_RUN;
-    std::memcpy(rec.data(), &code, sizeof code);
-    const QByteArray name = ProgramName(link / 4, launch);
-    std::memcpy(rec.data() + 4, name.constData(), size_t(name.size()));
-    return rec;
-}
-
-struct Progress {
-    std::mutex mutex;
-    std::condition_variable cv;
-    int done = -1; // last launch whose 16 records all arrived
-    BenchClock::time_point lastArrival;
-    int64_t records = 0;
-    int64_t bad = 0;
-};
-
-// The receiving thread: per phase, accepts 16 connections and takes
-// kLaunches rounds of one record on each.
-void Receive(std::promise<QList<uint16_t>> ports, Progress &progress)
-{
-    std::vector<std::unique_ptr<QTcpServer>> servers;
-    QList<uint16_t> list;
-    for (int i = 0; i < kLinks; ++i) {
-        servers.push_back(std::make_unique<QTcpServer>());
-        servers.back()->listen(QHostAddress::LocalHost, 0);
-        list << servers.back()->serverPort();
-    }
-    ports.set_value(list);
-    for (int phase = 0; phase < kPhases; ++phase) {
-        std::vector<std::unique_ptr<QTcpSocket>> links;
-        for (auto &server : servers) {
-            if (!server->waitForNewConnection(30000))
-                return;
-            links.emplace_back(server->nextPendingConnection());
-        }
-        for (int n = 0; n < kLaunches; ++n) {
-            for (int i = 0; i < kLinks; ++i) {
-                QTcpSocket &s = *links[size_t(i)];
-                while (s.bytesAvailable() < 104 && s.waitForReadyRead(2000)) {
-                }
-                if (s.bytesAvailable() < 104)
-                    continue; // not arrived: counted as lost
-                const bool whole = s.read(104) == ExpectedRecord(i, n);
-                std::lock_guard lock(progress.mutex);
-                ++progress.records;
-                progress.bad += !whole;
-            }
-            {
-                std::lock_guard lock(progress.mutex);
-                progress.done = n;
-                progress.lastArrival = BenchClock::now();
-            }
-            progress.cv.notify_one();
-        }
-        std::unique_lock lock(progress.mutex);
-        progress.cv.wait(lock, [&] { return progress.done == -1; }); // the sender is ready for the next phase
-    }
-}
 
 struct Figures {
     double median = 0, p99 = 0, max = 0;
@@ -147,7 +72,7 @@ struct Samples {
 // send(n) puts it on all 16 links. Between rounds, outside the timing, the
 // event loop runs as the window's would.
 template <typename Prepare, typename Send>
-Samples Measure(Progress &progress, Prepare prepare, Send send)
+Samples Measure(ArrivalProgress &progress, Prepare prepare, Send send)
 {
     Samples out;
     for (int n = 0; n < kLaunches; ++n) {
@@ -162,35 +87,10 @@ Samples Measure(Progress &progress, Prepare prepare, Send send)
         }
         QCoreApplication::processEvents();
     }
-    {
-        std::lock_guard lock(progress.mutex);
-        out.lost = int64_t(kLaunches) * kLinks - progress.records;
-        out.bad = progress.bad;
-        progress.records = 0;
-        progress.bad = 0;
-        progress.done = -1;
-    }
-    progress.cv.notify_one();
+    const PhaseCounts counts = EndPhase(progress, int64_t(kLaunches) * kLinks);
+    out.lost = counts.lost;
+    out.bad = counts.bad;
     return out;
-}
-
-// A blocking loopback socket with Nagle off, or -1.
-int PlainSocket(uint16_t port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0)
-        return -1;
-    int on = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(port);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<const sockaddr *>(&to), sizeof to) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
 }
 
 void Print(const char *what, const Figures &f)
@@ -211,10 +111,11 @@ void PrintRatio(const char *what, const Figures &f, const Figures &limit)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    Progress progress;
+    ArrivalProgress progress;
     std::promise<QList<uint16_t>> portsPromise;
     auto portsFuture = portsPromise.get_future();
-    std::thread receiver(Receive, std::move(portsPromise), std::ref(progress));
+    std::thread receiver(ReceiveLaunchRounds, std::move(portsPromise), std::ref(progress), kLinks, kPhases,
+                         kLaunches);
     const QList<uint16_t> ports = portsFuture.get();
 
     for (int s = 0; s < STATION_COUNT; ++s)
@@ -233,7 +134,7 @@ int main(int argc, char *argv[])
     Journal *const journals[kJournalModes] = {nullptr, &perLine, &onTimer};
     const auto names = [](int n) {
         for (int s = 0; s < STATION_COUNT; ++s)
-            CopyText(g_Buttons.BUTTON[0].PROGRAM[s], ProgramName(s, n).constData());
+            CopyText(g_Buttons.BUTTON[0].PROGRAM[s], LaunchProgramName(s, n).constData());
     };
     const Samples panel = Measure(progress, names, [&](int n) {
         const CommandDelivery delivery = SendLaunch(0);
@@ -255,7 +156,7 @@ int main(int argc, char *argv[])
     QByteArray records[kLinks];
     const auto build = [&](int n) {
         for (int i = 0; i < kLinks; ++i)
-            records[i] = ExpectedRecord(i, n);
+            records[i] = LaunchRecord(i, n);
     };
     const Samples reference = Measure(progress, build, [&](int) {
         for (int i = 0; i < kLinks; ++i) {
