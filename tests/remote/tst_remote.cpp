@@ -30,6 +30,7 @@
 #include <QProcess>
 #include <QSlider>
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTest>
 #include <QUdpSocket>
 #include <QWebSocket>
@@ -501,7 +502,22 @@ void TestRemote::eventsStartWithTheStateAndFollowAStationDrop()
 
     // A launch shows up as the last command.
     QVERIFY(Api("POST", "/api/launch/1").status == 200);
-    QTRY_VERIFY(!JsonOf(messages.last().toUtf8()).value(QStringLiteral("state")).toObject().value(QStringLiteral("last")).isNull());
+    auto lastState = [&messages] { return JsonOf(messages.last().toUtf8()).value(QStringLiteral("state")).toObject(); };
+    QTRY_VERIFY(!lastState().value(QStringLiteral("last")).isNull());
+    // A dialog opening and closing over the panel is heard at once, not at
+    // the next tick (the settings dialog stops the panel's timer).
+    QSignalSpy changes(&m_remote->Panel(), &PanelRemote::StateChanged);
+    {
+        QDialog dialog(m_panel.get());
+        dialog.setModal(true);
+        dialog.show();
+        QVERIFY(changes.count() >= 1);
+        QTRY_VERIFY(lastState().value(QStringLiteral("dialogOpen")).toBool());
+        changes.clear();
+        dialog.hide();
+        QVERIFY(changes.count() >= 1);
+    }
+    QTRY_VERIFY(!lastState().value(QStringLiteral("dialogOpen")).toBool());
     QVERIFY(m_sink[2].Listen(m_sink[2].Port()));
 }
 
