@@ -63,22 +63,14 @@ QString DeliveryText(const CommandDelivery &sent)
     const CommandDelivery now = sent.Current();
     // A run names its program once when every station got the same one,
     // otherwise on each station's line.
-    QByteArray program;
-    bool oneProgram = true;
-    bool first = true;
-    for (const StationDelivery &st : now.station) {
-        if (!st.meant)
-            continue;
-        oneProgram = oneProgram && (first || st.program == program);
-        program = first ? st.program : program;
-        first = false;
-    }
+    const std::optional<QByteArray> common = now.CommonProgram();
+    const bool oneProgram = common.has_value();
     const bool run = now.code == CMD_RUN || now.code == CMD_RUN_INLINE;
     QString command = QString::fromLatin1(CommandName(now.code));
     if (now.code == CMD_BRIGHTNESS)
         command += QStringLiteral(" %1").arg(now.brightness);
     else if (run && oneProgram)
-        command += QLatin1Char(' ') + Quoted(program);
+        command += QLatin1Char(' ') + Quoted(*common);
     QStringList lines;
     lines << Tr("Poslední příkaz: %1, odeslán v %2", "Last command: %1, sent at %2")
                  .arg(command, now.sentAt.time().toString(QStringLiteral("HH:mm:ss")));

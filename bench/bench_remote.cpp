@@ -68,18 +68,7 @@ QByteArray OscLaunch(int button)
 
 int UdpSocketTo(uint16_t port)
 {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    if (fd < 0)
-        return -1;
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(port);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<const sockaddr *>(&to), sizeof to) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
+    return LoopbackSocket(SOCK_DGRAM, port);
 }
 
 // Reads one HTTP answer off a blocking socket; its status, 0 when none came

@@ -58,13 +58,15 @@ uint16_t RefusingBenchPort()
     return probe.serverPort();
 }
 
-int PlainSocket(uint16_t port)
+int LoopbackSocket(int type, uint16_t port)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int fd = ::socket(AF_INET, type, 0);
     if (fd < 0)
         return -1;
-    int on = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    if (type == SOCK_STREAM) {
+        int on = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    }
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(port);
@@ -74,6 +76,11 @@ int PlainSocket(uint16_t port)
         return -1;
     }
     return fd;
+}
+
+int PlainSocket(uint16_t port)
+{
+    return LoopbackSocket(SOCK_STREAM, port);
 }
 
 QByteArray LaunchProgramName(int station, int launch)

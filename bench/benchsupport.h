@@ -30,6 +30,8 @@ double Percentile(QList<double> &values, double p);
 uint16_t RefusingBenchPort();
 // A blocking loopback TCP socket with Nagle off, connected to port, or -1.
 int PlainSocket(uint16_t port);
+// A blocking socket of type (SOCK_STREAM, SOCK_DGRAM) connected to 127.0.0.1:port; -1 on failure.
+int LoopbackSocket(int type, uint16_t port);
 
 // Launch n names the program "s<station>\launch<n>", so a record that comes
 // late, or belongs to another launch, does not match the one expected.

@@ -39,3 +39,16 @@ CommandDelivery CommandDelivery::Current() const
         }
     return now;
 }
+
+std::optional<QByteArray> CommandDelivery::CommonProgram() const
+{
+    std::optional<QByteArray> common;
+    for (const StationDelivery &st : station) {
+        if (!st.meant)
+            continue;
+        if (common && *common != st.program)
+            return std::nullopt;
+        common = st.program;
+    }
+    return common;
+}

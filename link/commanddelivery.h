@@ -10,6 +10,7 @@
 #include <QDateTime>
 
 #include <cstdint>
+#include <optional>
 
 class ClientSocket;
 
@@ -48,6 +49,9 @@ public:
     StationDelivery station[STATION_COUNT];
 
     bool Built() const { return code != 0; }
+    // The program of a run when every station it was meant for got the same
+    // one; nothing when they differ or no station was meant.
+    std::optional<QByteArray> CommonProgram() const;
     // The delivery as it stands now: a queued record that has gone out since
     // counts as taken, one whose connection ended as lost.
     CommandDelivery Current() const;

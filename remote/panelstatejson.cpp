@@ -115,20 +115,8 @@ QJsonValue Last(const CPlaxonDlg *panel)
     QJsonValue argument = QJsonValue::Null;
     if (last.code == CMD_BRIGHTNESS) {
         argument = int(last.brightness);
-    } else if (run) {
-        // The program, when every station was sent the same one.
-        QByteArray program;
-        bool first = true;
-        bool same = true;
-        for (const StationDelivery &station : last.station) {
-            if (!station.meant)
-                continue;
-            same = same && (first || station.program == program);
-            program = first ? station.program : program;
-            first = false;
-        }
-        if (same && !first)
-            argument = AnsiToQString(program);
+    } else if (const std::optional<QByteArray> program = last.CommonProgram(); run && program) {
+        argument = AnsiToQString(*program);
     }
     QJsonObject stations = DeliveryJson(last);
     if (run) {
