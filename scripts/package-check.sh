@@ -3,8 +3,9 @@
 # lintian, installs it with apt, validates the installed desktop entry,
 # metainfo and manual pages, runs the installed plaxon --version, starts the
 # installed panel with -C on a copy of the installed examples under Xvfb
-# against plaxon-station until its title says "full connected", then purges
-# the package and checks that nothing it installed is left.
+# against plaxon-station until its title says "full connected", asks the
+# installed panel's web remote for its state, then purges the package and
+# checks that nothing it installed is left.
 # Installs system-wide: needs root or sudo. BUILD_DIR picks the build folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -99,6 +100,30 @@ kill -0 "$station_pid" 2>/dev/null || { cat "$work/station.err"; fail "plaxon-st
     kill $pid
     exit 1' _ "$work/show" "$work" "$title_timeout") ||
     { cat "$work/panel.err" "$work/station.err"; fail "the title did not reach \"full connected\" in ${title_timeout} s"; }
+
+echo "-- installed plaxon --remote: the state over HTTP with the token it printed"
+QT_QPA_PLATFORM=offscreen plaxon -C "$work/show" --remote 127.0.0.1:0 >"$work/remote.out" 2>"$work/remote.err" &
+remote_pid=$!
+for ((i = 0; i < 100; ++i)); do
+    grep -q '#token=' "$work/remote.out" 2>/dev/null && break
+    sleep 0.1
+done
+/usr/bin/python3 - "$(head -n 1 "$work/remote.out")" <<'PY' ||
+import json, sys, time, urllib.request
+base, token = sys.argv[1].split('/#token=')
+for _ in range(50):
+    request = urllib.request.Request(base + '/api/state', headers={'Authorization': 'Bearer ' + token})
+    state = json.load(urllib.request.urlopen(request, timeout=5))
+    if state['linkState'] == 'full':
+        print('remote state: linkState full, %d buttons shown' % sum(b['shown'] for b in state['buttons']))
+        sys.exit(0)
+    time.sleep(0.2)
+sys.exit('the remote state stayed at linkState ' + state['linkState'])
+PY
+    { kill "$remote_pid"; cat "$work/remote.out" "$work/remote.err"; fail "the installed panel's web remote did not answer"; }
+kill "$remote_pid"
+wait "$remote_pid" 2>/dev/null || true
+
 kill "$station_pid"
 station_pid=""
 
