@@ -132,7 +132,7 @@ QJsonValue Last(const CPlaxonDlg *panel)
     const int button = panel->LastLaunch();
     return QJsonObject{{QStringLiteral("command"), RemoteCommandName(last.code)},
                        {QStringLiteral("argument"), argument},
-                       {QStringLiteral("button"), run && button >= 0 ? QJsonValue(button + 1) : QJsonValue::Null},
+                       {QStringLiteral("button"), button >= 0 ? QJsonValue(button + 1) : QJsonValue::Null},
                        {QStringLiteral("time"), last.sentAt.toString(Qt::ISODateWithMs)},
                        {QStringLiteral("stations"), stations}};
 }

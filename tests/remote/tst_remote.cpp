@@ -504,6 +504,14 @@ void TestRemote::eventsStartWithTheStateAndFollowAStationDrop()
     QVERIFY(Api("POST", "/api/launch/1").status == 200);
     auto lastState = [&messages] { return JsonOf(messages.last().toUtf8()).value(QStringLiteral("state")).toObject(); };
     QTRY_VERIFY(!lastState().value(QStringLiteral("last")).isNull());
+    // The launch mark stays through PLAY, as on the panel; STOP clears it.
+    auto last = [&lastState] { return lastState().value(QStringLiteral("last")).toObject(); };
+    QCOMPARE(Api("POST", "/api/play").status, 200);
+    QTRY_COMPARE(last().value(QStringLiteral("command")).toString(), QStringLiteral("play"));
+    QCOMPARE(last().value(QStringLiteral("button")).toInt(), 1);
+    QCOMPARE(Api("POST", "/api/stop").status, 200);
+    QTRY_COMPARE(last().value(QStringLiteral("command")).toString(), QStringLiteral("stop"));
+    QCOMPARE(last().value(QStringLiteral("button")), QJsonValue(QJsonValue::Null));
     // A dialog opening and closing over the panel is heard at once, not at
     // the next tick (the settings dialog stops the panel's timer).
     QSignalSpy changes(&m_remote->Panel(), &PanelRemote::StateChanged);

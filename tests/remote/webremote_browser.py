@@ -241,6 +241,12 @@ def run(args):
         origin = urlsplit(url).netloc
 
         driver = start_browser(work)
+        # A wrong token: the handshake's 401 is hidden from the page, which
+        # must still tell the operator why it stays dark.
+        driver.get(url.split("#")[0] + "#token=" + "0" * 32)
+        wait_for("the banner saying the token was refused",
+                 lambda: any(word in driver.find_element(By.ID, "banner").text for word in ("token", "klíč")), START_S)
+        driver.get_log("browser")  # the refusals just staged, read and set aside
         driver.get(url)
         if "token=" in driver.current_url:
             raise Failure(f"the token stays in the address bar: {driver.current_url}")

@@ -186,7 +186,8 @@
     if (el.grid.children.length !== wanted.length || wanted.some((c, i) => el.grid.children[i] !== c))
       el.grid.replaceChildren(...wanted);
     const last = state.last;
-    const lastButton = last && last.command === 'launch' ? last.button : null;
+    // The panel keeps its mark through PLAY, PAUSE and brightness; STOP clears it.
+    const lastButton = last ? last.button : null;
     for (let i = 0; i < count; ++i)
       drawButton(cells[i], state.buttons[i], lastButton);
   }
