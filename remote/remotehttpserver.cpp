@@ -6,7 +6,7 @@
 
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
-#include <QMetaEnum>
+#include <QLoggingCategory>
 #include <QNetworkRequest>
 #include <QTcpSocket>
 #include <QTimer>
@@ -72,6 +72,10 @@ RemoteHttpServer::RemoteHttpServer(PanelRemote &panel, QByteArray token, QObject
     : QAbstractHttpServer(parent), m_panel(panel), m_token(std::move(token))
 {
     m_events = new StateEvents(panel, this);
+    // Qt's server warns of every WebSocket handshake it was told to refuse,
+    // as if something were misconfigured; a refused handshake is ordinary
+    // here, and a flood of them must not flood the panel's log.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.httpserver.warning=false"));
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &RemoteHttpServer::AcceptWebSockets);
 }
 
