@@ -94,7 +94,7 @@ void ConnectionGuard::Sweep()
     const qint64 now = Now();
     QList<QTcpSocket *> idle;
     for (const Watch &watch : std::as_const(m_sockets))
-        if (watch.socket && !watch.exempt && now - watch.lastActivity > IDLE_MS)
+        if (watch.socket && !watch.exempt && now - watch.lastActivity > m_idleMs)
             idle.append(watch.socket);
     for (QTcpSocket *socket : idle)
         Drop(socket);

@@ -23,6 +23,9 @@ public:
 
     explicit ConnectionGuard(QObject *parent = nullptr);
 
+    // How long a connection may stay silent (IDLE_MS unless set).
+    void SetIdleLimit(int ms) { m_idleMs = ms; }
+
     // The connection from peer (address, port) became a WebSocket.
     void MarkUpgraded(const QHostAddress &address, quint16 port);
     int OpenConnections();
@@ -45,4 +48,5 @@ private:
 
     QHash<QTcpSocket *, Watch> m_sockets;
     QTimer m_sweep;
+    int m_idleMs = IDLE_MS;
 };

@@ -112,6 +112,8 @@ private slots:
     void oscRefusalsAreJournaled();
     void hostileInputDoesNothingAndTheTickGoesOn();
     void oversizedAndAbandonedConnectionsAreClosed();
+    void silentConnectionsAreClosed();
+    void followsTheWindowAcrossARebuild();
 
 private:
     bool OpenPanel(int layout = 0);
@@ -792,6 +794,51 @@ void TestRemote::oversizedAndAbandonedConnectionsAreClosed()
     crowd.clear();
     QTRY_COMPARE(m_remote->Http()->Guard()->OpenConnections(), 0);
     QCOMPARE(Api("GET", "/api/state").status, 200);
+}
+
+void TestRemote::silentConnectionsAreClosed()
+{
+    QVERIFY(OpenPanel());
+    const int idleMs = 300;
+    m_remote->Http()->Guard()->SetIdleLimit(idleMs);
+    // Half a request, then nothing: a client holding a connection for good.
+    QTcpSocket slow;
+    slow.connectToHost(QStringLiteral("127.0.0.1"), HttpPort());
+    QTRY_COMPARE(slow.state(), QAbstractSocket::ConnectedState);
+    slow.write("GET /api/state HTTP/1.1\r\nHost: 127.0.0.1\r\n");
+    QElapsedTimer clock;
+    clock.start();
+    QTRY_COMPARE_WITH_TIMEOUT(slow.state(), QAbstractSocket::UnconnectedState, 3000);
+    QVERIFY(clock.elapsed() >= idleMs);
+    // An event stream is left open however quiet it is.
+    QWebSocket client;
+    int messages = 0;
+    connect(&client, &QWebSocket::textMessageReceived, this, [&messages] { ++messages; });
+    client.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/api/events?token=%2").arg(HttpPort()).arg(QString::fromLatin1(m_token))));
+    QTRY_COMPARE(messages, 1);
+    QTest::qWait(idleMs * 5);
+    QCOMPARE(client.state(), QAbstractSocket::ConnectedState);
+}
+
+void TestRemote::followsTheWindowAcrossARebuild()
+{
+    QVERIFY(OpenPanel());
+    WaitForLinks(LINKS_FULL);
+    QCOMPARE(Api("POST", "/api/play").status, 200);
+    // Between two windows of the start-up loop nothing is pressed.
+    m_panel.reset();
+    const HttpAnswer between = Api("POST", "/api/play");
+    QCOMPARE(between.status, 409);
+    QCOMPARE(JsonOf(between.body).value(QStringLiteral("reason")).toString(), QStringLiteral("the panel is starting"));
+    QCOMPARE(JsonOf(Api("GET", "/api/state").body).value(QStringLiteral("last")), QJsonValue(QJsonValue::Null));
+    // The next window, of another layout, is the one pressed and shown.
+    ClearSinks();
+    QVERIFY(OpenPanel(7));
+    WaitForLinks(LINKS_FULL);
+    const QJsonObject layout = JsonOf(Api("GET", "/api/state").body).value(QStringLiteral("layout")).toObject();
+    QCOMPARE(layout.value(QStringLiteral("rows")).toInt(), 2);
+    QCOMPARE(Api("POST", "/api/launch/1").status, 200);
+    QTRY_COMPARE(m_sink[2].Received(), Run(CMD_RUN, "show\\intro wide"));
 }
 
 QTEST_MAIN(TestRemote)
