@@ -55,8 +55,8 @@ void StateEvents::Schedule()
         return;
     // Never sooner than COALESCE_MS after the last message; never at once,
     // so a dialog that is just opening is seen as open.
-    const qint64 since = m_sinceLast.isValid() ? m_sinceLast.elapsed() : COALESCE_MS;
-    m_timer.start(int(std::max<qint64>(0, COALESCE_MS - since)));
+    const qint64 since = m_sinceLast.isValid() ? m_sinceLast.elapsed() : m_coalesceMs;
+    m_timer.start(int(std::max<qint64>(0, m_coalesceMs - since)));
 }
 
 void StateEvents::Broadcast()
@@ -69,6 +69,15 @@ void StateEvents::Broadcast()
     m_lastSent = message;
     m_sinceLast.start();
     ++m_broadcasts;
-    for (const std::unique_ptr<QWebSocket> &client : m_clients)
-        client->sendTextMessage(message);
+    QList<QWebSocket *> stalled;
+    for (const std::unique_ptr<QWebSocket> &client : m_clients) {
+        if (client->bytesToWrite() > m_backlogLimit)
+            stalled.append(client.get());
+        else
+            client->sendTextMessage(message);
+    }
+    for (QWebSocket *client : stalled) {
+        client->abort();
+        Remove(client);
+    }
 }

@@ -20,6 +20,9 @@ class StateEvents : public QObject {
 public:
     static constexpr int COALESCE_MS = 100;
     static constexpr qint64 MAX_INCOMING = 4096; // clients only listen
+    // A client that stops reading (a tablet gone to sleep) is let go once
+    // this much waits for it, rather than have the panel keep it all.
+    static constexpr qint64 MAX_BACKLOG = 1024 * 1024;
 
     explicit StateEvents(PanelRemote &panel, QObject *parent = nullptr);
     ~StateEvents() override;
@@ -28,6 +31,8 @@ public:
     int ClientCount() const { return int(m_clients.size()); }
     // Messages sent to all clients since the start (not counting first ones).
     int Broadcasts() const { return m_broadcasts; }
+    void SetBacklogLimit(qint64 bytes) { m_backlogLimit = bytes; }
+    void SetCoalesceInterval(int ms) { m_coalesceMs = ms; }
 
 private:
     void Schedule();
@@ -41,4 +46,6 @@ private:
     QElapsedTimer m_sinceLast;
     QString m_lastSent;
     int m_broadcasts = 0;
+    qint64 m_backlogLimit = MAX_BACKLOG;
+    int m_coalesceMs = COALESCE_MS;
 };

@@ -28,6 +28,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QSignalSpy>
@@ -36,6 +37,10 @@
 #include <QWebSocket>
 
 #include <lo/lo.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -113,6 +118,7 @@ private slots:
     void hostileInputDoesNothingAndTheTickGoesOn();
     void oversizedAndAbandonedConnectionsAreClosed();
     void silentConnectionsAreClosed();
+    void aClientThatStopsReadingIsLetGo();
     void followsTheWindowAcrossARebuild();
 
 private:
@@ -818,6 +824,53 @@ void TestRemote::silentConnectionsAreClosed()
     QTRY_COMPARE(messages, 1);
     QTest::qWait(idleMs * 5);
     QCOMPARE(client.state(), QAbstractSocket::ConnectedState);
+}
+
+void TestRemote::aClientThatStopsReadingIsLetGo()
+{
+    QVERIFY(OpenPanel());
+    WaitForLinks(LINKS_FULL);
+    // The kernel takes a few MB for a reader before anything waits in the
+    // panel, so the updates come as fast as the commands.
+    StateEvents &events = m_remote->Http()->Events();
+    events.SetBacklogLimit(64 * 1024);
+    events.SetCoalesceInterval(0);
+    // A stream whose reader never reads, with a small receive window (set
+    // before the connection, so the window is small from the start).
+    const int sleeper = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    QVERIFY(sleeper >= 0);
+    const auto closeSleeper = qScopeGuard([sleeper] { ::close(sleeper); });
+    const int window = 2048;
+    QVERIFY(::setsockopt(sleeper, SOL_SOCKET, SO_RCVBUF, &window, sizeof window) == 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(HttpPort());
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    QVERIFY(::connect(sleeper, reinterpret_cast<const sockaddr *>(&to), sizeof to) == 0);
+    const QByteArray handshake = "GET /api/events?token=" + m_token + " HTTP/1.1\r\nHost: 127.0.0.1:"
+                                 + QByteArray::number(HttpPort())
+                                 + "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                                   "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
+    QCOMPARE(::send(sleeper, handshake.constData(), size_t(handshake.size()), 0), ssize_t(handshake.size()));
+    QTRY_COMPARE(m_remote->Http()->Events().ClientCount(), 1);
+    // A reader that keeps up stays.
+    QWebSocket awake;
+    int messages = 0;
+    connect(&awake, &QWebSocket::textMessageReceived, this, [&messages] { ++messages; });
+    awake.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/api/events?token=%2").arg(HttpPort()).arg(QString::fromLatin1(m_token))));
+    QTRY_COMPARE(m_remote->Http()->Events().ClientCount(), 2);
+    QElapsedTimer clock;
+    clock.start();
+    int commands = 0;
+    for (int value = 0; events.ClientCount() == 2 && clock.elapsed() < 30000; value = (value + 1) % 101, ++commands) {
+        QCOMPARE(Api("POST", "/api/brightness", "{\"value\": " + QByteArray::number(value) + "}").status, 200);
+        QTest::qWait(1);
+    }
+    QCOMPARE(m_remote->Http()->Events().ClientCount(), 1);
+    QCOMPARE(awake.state(), QAbstractSocket::ConnectedState);
+    qInfo("the sleeping reader was let go after %d updates in %lld ms; the awake one had %d", commands,
+          clock.elapsed(), messages);
+    QTRY_VERIFY(messages >= commands / 2);
 }
 
 void TestRemote::followsTheWindowAcrossARebuild()
