@@ -139,7 +139,6 @@ void OscReceiver::Handle(const QByteArray &datagram, const QHostAddress &sender,
         ++m_dropped;
         if (!reason.isEmpty())
             m_panel.JournalRefusal(QStringLiteral("osc  %1  dropped: %2").arg(from, reason));
-        emit Handled();
         return;
     }
     const RemoteOutcome outcome = m_panel.Run(*command);
@@ -150,5 +149,4 @@ void OscReceiver::Handle(const QByteArray &datagram, const QHostAddress &sender,
         m_panel.JournalRefusal(
             QStringLiteral("osc  %1  %2  refused: %3").arg(from, RemoteCommandText(*command), outcome.reason));
     }
-    emit Handled();
 }

@@ -35,9 +35,6 @@ public:
     int Dropped() const { return m_dropped; }   // not a command, or refused
     int Executed() const { return m_executed; } // sent as the panel sends it
 
-signals:
-    void Handled();
-
 private:
     void ReadPending();
 

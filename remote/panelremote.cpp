@@ -123,13 +123,7 @@ RemoteOutcome PanelRemote::RunBrightness(const RemoteCommand &command)
             return Refused(QStringLiteral("station %1 is not enabled").arg(s + 1));
         stations[s] = wanted ? 1 : 0;
     }
-    const CommandDelivery delivery = m_panel->SendBrightnessTo(command.brightness, stations);
-    if (!delivery.Built())
-        return Refused(QStringLiteral("brightness control is off"));
-    RemoteOutcome outcome;
-    outcome.status = RemoteOutcome::Status::Done;
-    outcome.delivery = delivery;
-    return outcome;
+    return Done(m_panel->SendBrightnessTo(command.brightness, stations), QStringLiteral("brightness control is off"));
 }
 
 QJsonObject PanelRemote::State() const

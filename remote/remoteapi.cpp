@@ -66,9 +66,7 @@ RemoteApi::RemoteApi(PanelRemote &panel, const RequestGate &gate) : m_panel(pane
 ApiReply RemoteApi::Answer(const ApiRequest &request)
 {
     const bool api = request.path.startsWith(kApi);
-    const RequestGate::Verdict verdict = m_gate.Check(request.host, request.origin, request.hasOrigin,
-                                                      RequestGate::BearerToken(request.authorization), false);
-    if (verdict == RequestGate::Verdict::Forbidden)
+    if (!m_gate.Admits(request.host, request.origin, request.hasOrigin))
         return api ? Failure(HTTP_FORBIDDEN, QStringLiteral("forbidden"))
                    : ApiReply{HTTP_FORBIDDEN, kText, QByteArrayLiteral("Forbidden\n"), {}};
     if (request.body.size() > BODY_LIMIT)
@@ -77,10 +75,8 @@ ApiReply RemoteApi::Answer(const ApiRequest &request)
         const std::optional<WebAsset> asset = FindWebAsset(request.path);
         if (!asset)
             return {HTTP_NOT_FOUND, kText, QByteArrayLiteral("Not found\n"), {}};
-        if (request.method != kGet) {
-            ApiReply reply{HTTP_METHOD_NOT_ALLOWED, kText, QByteArrayLiteral("Method not allowed\n"), kGet};
-            return reply;
-        }
+        if (request.method != kGet)
+            return {HTTP_METHOD_NOT_ALLOWED, kText, QByteArrayLiteral("Method not allowed\n"), kGet};
         return {HTTP_OK, asset->contentType, asset->body, {}};
     }
     if (!m_gate.TokenValid(RequestGate::BearerToken(request.authorization)))
@@ -90,7 +86,7 @@ ApiReply RemoteApi::Answer(const ApiRequest &request)
 
 ApiReply RemoteApi::AnswerUpgrade(const ApiRequest &request)
 {
-    if (m_gate.Check(request.host, request.origin, request.hasOrigin, {}, false) == RequestGate::Verdict::Forbidden)
+    if (!m_gate.Admits(request.host, request.origin, request.hasOrigin))
         return Failure(HTTP_FORBIDDEN, QStringLiteral("forbidden"));
     if (request.path != QLatin1String("/api/events") || request.method != kGet)
         return Failure(HTTP_NOT_FOUND, QStringLiteral("only /api/events is a WebSocket"));
@@ -104,8 +100,7 @@ ApiReply RemoteApi::Route(const ApiRequest &request)
     if (request.path == QLatin1String("/api/state")) {
         if (request.method != kGet)
             return WrongMethod(kGet);
-        QJsonObject state = m_panel.State();
-        return Json(HTTP_OK, state);
+        return Json(HTTP_OK, m_panel.State());
     }
     if (request.path == QLatin1String("/api/events"))
         return Failure(HTTP_UPGRADE_REQUIRED, QStringLiteral("open it as a WebSocket with ?token="));

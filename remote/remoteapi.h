@@ -41,7 +41,6 @@ public:
     // A WebSocket handshake: SWITCHING_PROTOCOLS for GET /api/events with
     // the token in its query, else the refusal to send instead.
     ApiReply AnswerUpgrade(const ApiRequest &request);
-    const RequestGate &Gate() const { return m_gate; }
 
 private:
     ApiReply Route(const ApiRequest &request);

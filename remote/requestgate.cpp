@@ -51,14 +51,9 @@ bool RequestGate::TokenValid(const QByteArray &given) const
     return !m_token.isEmpty() && ConstantTimeEqual(given, m_token);
 }
 
-RequestGate::Verdict RequestGate::Check(const QByteArray &host, const QByteArray &origin, bool hasOrigin,
-                                        const QByteArray &presentedToken, bool needsToken) const
+bool RequestGate::Admits(const QByteArray &host, const QByteArray &origin, bool hasOrigin) const
 {
-    if (!HostAllowed(host) || !OriginAllowed(origin, hasOrigin, host))
-        return Verdict::Forbidden;
-    if (needsToken && !TokenValid(presentedToken))
-        return Verdict::Unauthorized;
-    return Verdict::Pass;
+    return HostAllowed(host) && OriginAllowed(origin, hasOrigin, host);
 }
 
 bool RequestGate::ConstantTimeEqual(const QByteArray &a, const QByteArray &b)

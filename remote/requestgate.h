@@ -9,8 +9,6 @@
 
 class RequestGate {
 public:
-    enum class Verdict { Pass, Forbidden, Unauthorized };
-
     // token: the 32 hex characters callers must present; port: the port served.
     RequestGate(QByteArray token, quint16 port);
 
@@ -23,9 +21,8 @@ public:
     static QByteArray BearerToken(const QByteArray &authorization);
     bool TokenValid(const QByteArray &given) const;
 
-    // Host and Origin first, then the token when needsToken.
-    Verdict Check(const QByteArray &host, const QByteArray &origin, bool hasOrigin, const QByteArray &presentedToken,
-                  bool needsToken) const;
+    // Host and Origin both allowed: the request may go on to the token.
+    bool Admits(const QByteArray &host, const QByteArray &origin, bool hasOrigin) const;
 
     // Equal, in time that depends only on the lengths.
     static bool ConstantTimeEqual(const QByteArray &a, const QByteArray &b);

@@ -68,7 +68,6 @@ void StateEvents::Broadcast()
         return;
     m_lastSent = message;
     m_sinceLast.start();
-    ++m_broadcasts;
     QList<QWebSocket *> stalled;
     for (const std::unique_ptr<QWebSocket> &client : m_clients) {
         if (client->bytesToWrite() > m_backlogLimit)

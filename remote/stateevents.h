@@ -29,8 +29,6 @@ public:
 
     void Add(std::unique_ptr<QWebSocket> client);
     int ClientCount() const { return int(m_clients.size()); }
-    // Messages sent to all clients since the start (not counting first ones).
-    int Broadcasts() const { return m_broadcasts; }
     void SetBacklogLimit(qint64 bytes) { m_backlogLimit = bytes; }
     void SetCoalesceInterval(int ms) { m_coalesceMs = ms; }
 
@@ -45,7 +43,6 @@ private:
     QTimer m_timer;
     QElapsedTimer m_sinceLast;
     QString m_lastSent;
-    int m_broadcasts = 0;
     qint64 m_backlogLimit = MAX_BACKLOG;
     int m_coalesceMs = COALESCE_MS;
 };
