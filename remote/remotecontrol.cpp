@@ -131,6 +131,9 @@ RemoteWindow *RemoteControl::Window()
 
 void RemoteControl::ShowWindow()
 {
+    // Made anew each time it opens, so it speaks the language the panel has now.
+    if (m_window && !m_window->isVisible())
+        m_window.reset();
     if (RemoteWindow *window = Window()) {
         window->show();
         window->raise();

@@ -48,6 +48,7 @@ public:
     RemotePairing *Pairing() { return m_pairing; }
     // The Remote control window, made on first use (null without --remote).
     RemoteWindow *Window();
+    // Opens the window, made anew when it was closed.
     void ShowWindow();
     PanelRemote &Panel() { return *m_panel; }
     RemoteHttpServer *Http() { return m_http; }

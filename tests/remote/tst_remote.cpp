@@ -1120,6 +1120,8 @@ void TestRemote::remoteWindowFromTheLinkIcon()
     const QByteArray used = Code();
     m_remote->ShowWindow();
     QVERIFY(Code() != used);
+    window = m_remote->Window();
+    QCOMPARE(window->findChild<QLabel *>(QStringLiteral("pairingCode"))->text(), QString::fromLatin1(Code()));
     auto *forget = window->findChild<QPushButton *>(QStringLiteral("forgetDevices"));
     QVERIFY(forget->isEnabled());
     forget->click();
