@@ -160,6 +160,9 @@
       start();
       return;
     }
+    // A code that was not judged (the panel away) stays in the field for another try.
+    if (!reply || reply.status !== 401)
+      el.code.value = code;
     pairingText = !reply ? t.failed : reply.status === 401 ? t.badCode
                                       : t.refusedBy + (answer && answer.reason ? answer.reason : `HTTP ${reply.status}`);
     draw();
