@@ -31,6 +31,7 @@ public:
     const unsigned char (&PcFlags() const)[STATION_COUNT] { return m_pc; }
     int32_t Brightness() const { return m_brightness; }
     ConnectionManager &Links() { return m_links; }
+    const ConnectionManager &Links() const { return m_links; }
 
     // One tick of timer 1: link state, title and icon, connect step.
     void TimerTick();

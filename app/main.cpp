@@ -29,8 +29,8 @@ it works in: the directory it was started in, or DIR with -C. It never
 changes that directory afterwards.
 
 Remote control is off unless asked for. --remote serves the web remote and
-its HTTP/WebSocket API and prints the page's address with the token
-(kept in PLAXONDATA/remote-token); --osc takes OSC messages /plaxon/launch N,
+its HTTP/WebSocket API and prints the page's address with a one-time pairing
+code (the API token for scripts is in PLAXONDATA/remote-token); --osc takes OSC messages /plaxon/launch N,
 /plaxon/play, /plaxon/pause, /plaxon/stop and /plaxon/brightness VALUE
 [STATION...]. ADDRESS defaults to 127.0.0.1.
 

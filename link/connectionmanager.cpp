@@ -232,7 +232,9 @@ void ConnectionManager::ChangeSettings(const std::function<void()> &change)
     if (m_resolver)
         m_resolver->Pause();
     CloseAll();
+    m_settingsOpen = true;
     change();
+    m_settingsOpen = false;
     const StationsSnapshot stations = TakeStationsSnapshot();
     SetUpLinks(stations);
     if (m_resolver)

@@ -111,10 +111,13 @@ public:
     TickResult TimerTick();
 
     int32_t ShownState() const { return m_shown; }
+    // True while ChangeSettings runs its change: the links are closed for it.
+    bool SettingsOpen() const { return m_settingsOpen; }
     bool IsRunning() const { return m_resolver != nullptr; }
 
 private:
     LookupFunction m_lookup;
     std::unique_ptr<Resolver> m_resolver;
     int32_t m_shown = LINKS_NONE;
+    bool m_settingsOpen = false;
 };

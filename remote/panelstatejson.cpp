@@ -137,6 +137,14 @@ QJsonValue Last(const CPlaxonDlg *panel)
                        {QStringLiteral("stations"), stations}};
 }
 
+// Why the links are down on purpose, or null.
+QJsonValue Paused(const CPlaxonDlg *panel)
+{
+    if (panel && panel->Links().SettingsOpen())
+        return QStringLiteral("settings");
+    return QJsonValue::Null;
+}
+
 } // namespace
 
 QString RemoteCommandName(int32_t code)
@@ -172,7 +180,9 @@ QJsonObject PanelStateJson(const CPlaxonDlg *panel, bool dialogOpen)
     return {{QStringLiteral("version"), QStringLiteral(PLAXON_VERSION)},
             {QStringLiteral("title"), panel ? panel->windowTitle() : QString()},
             {QStringLiteral("language"), LangIndex()},
-            {QStringLiteral("linkState"), QString::fromLatin1(LinkStateName(panel ? LastTickLinkState() : LINKS_NONE))},
+            // The live links, not the last tick's count: a launch goes by them.
+            {QStringLiteral("linkState"), QString::fromLatin1(LinkStateName(panel ? LinkState() : LINKS_NONE))},
+            {QStringLiteral("paused"), Paused(panel)},
             {QStringLiteral("layout"), Layout()},
             {QStringLiteral("stations"), Stations()},
             {QStringLiteral("buttons"), Buttons(panel)},

@@ -3,6 +3,7 @@
 #include "configmodel.h"
 #include "panelremote.h"
 #include "panelstatejson.h"
+#include "remotepairing.h"
 #include "webassets.h"
 
 #include <QJsonArray>
@@ -24,6 +25,7 @@ constexpr int HTTP_METHOD_NOT_ALLOWED = 405;
 constexpr int HTTP_CONFLICT = 409;
 constexpr int HTTP_PAYLOAD_TOO_LARGE = 413;
 constexpr int HTTP_UPGRADE_REQUIRED = 426;
+constexpr int HTTP_INTERNAL_ERROR = 500;
 
 const QByteArray kJson = QByteArrayLiteral("application/json");
 const QByteArray kText = QByteArrayLiteral("text/plain; charset=utf-8");
@@ -61,7 +63,10 @@ std::optional<int> WholeNumber(const QJsonValue &value, int low, int high)
 
 } // namespace
 
-RemoteApi::RemoteApi(PanelRemote &panel, const RequestGate &gate) : m_panel(panel), m_gate(gate) {}
+RemoteApi::RemoteApi(PanelRemote &panel, const RequestGate &gate, RemotePairing *pairing)
+    : m_panel(panel), m_gate(gate), m_pairing(pairing)
+{
+}
 
 ApiReply RemoteApi::Answer(const ApiRequest &request)
 {
@@ -79,6 +84,9 @@ ApiReply RemoteApi::Answer(const ApiRequest &request)
             return {HTTP_METHOD_NOT_ALLOWED, kText, QByteArrayLiteral("Method not allowed\n"), kGet};
         return {HTTP_OK, asset->contentType, asset->body, {}};
     }
+    // The one request without a token: it is how a tablet gets one.
+    if (m_pairing && request.path == QLatin1String("/api/pair"))
+        return Pair(request);
     if (!m_gate.TokenValid(RequestGate::BearerToken(request.authorization)))
         return Failure(HTTP_UNAUTHORIZED, QStringLiteral("a valid token is needed"));
     return Route(request);
@@ -156,4 +164,25 @@ ApiReply RemoteApi::Command(const ApiRequest &request)
     if (outcome.status != RemoteOutcome::Status::Done)
         return Failure(HTTP_CONFLICT, outcome.reason);
     return Json(HTTP_OK, {{QStringLiteral("ok"), true}, {QStringLiteral("delivery"), DeliveryJson(outcome.delivery)}});
+}
+
+ApiReply RemoteApi::Pair(const ApiRequest &request)
+{
+    if (request.method != kPost)
+        return WrongMethod(kPost);
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(request.body, &error);
+    const QJsonValue code = document.isObject() ? document.object().value(QStringLiteral("code")) : QJsonValue();
+    if (error.error != QJsonParseError::NoError || !code.isString())
+        return Failure(HTTP_BAD_REQUEST, QStringLiteral("the body must be {\"code\": \"CODE\"}"));
+    const RemotePairing::Result result = m_pairing->Pair(code.toString().toLatin1());
+    switch (result.status) {
+    case RemotePairing::Result::Status::Paired:
+        return Json(HTTP_OK, {{QStringLiteral("token"), QString::fromLatin1(result.token)}});
+    case RemotePairing::Result::Status::Failed:
+        return Failure(HTTP_INTERNAL_ERROR, result.reason);
+    case RemotePairing::Result::Status::Refused:
+        break;
+    }
+    return Failure(HTTP_UNAUTHORIZED, result.reason);
 }

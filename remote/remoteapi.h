@@ -10,6 +10,7 @@
 #include <QString>
 
 class PanelRemote;
+class RemotePairing;
 
 struct ApiRequest {
     QByteArray method; // as sent: "GET", "POST", ...
@@ -35,7 +36,9 @@ public:
     // AnswerUpgrade's status for a handshake that may become the event stream.
     static constexpr int SWITCHING_PROTOCOLS = 101;
 
-    RemoteApi(PanelRemote &panel, const RequestGate &gate);
+    // pairing: where POST /api/pair exchanges a code for a device token
+    // (none: the path is unknown).
+    RemoteApi(PanelRemote &panel, const RequestGate &gate, RemotePairing *pairing = nullptr);
 
     ApiReply Answer(const ApiRequest &request);
     // A WebSocket handshake: SWITCHING_PROTOCOLS for GET /api/events with
@@ -45,7 +48,9 @@ public:
 private:
     ApiReply Route(const ApiRequest &request);
     ApiReply Command(const ApiRequest &request);
+    ApiReply Pair(const ApiRequest &request);
 
     PanelRemote &m_panel;
     RequestGate m_gate;
+    RemotePairing *m_pairing;
 };

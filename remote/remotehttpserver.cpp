@@ -2,6 +2,7 @@
 
 #include "connectionguard.h"
 #include "panelremote.h"
+#include "remotepairing.h"
 #include "stateevents.h"
 
 #include <QHttpServerRequest>
@@ -91,7 +92,8 @@ bool RemoteHttpServer::Listen(const QHostAddress &address, quint16 port, QString
     }
     m_guard = guard;
     bind(guard);
-    m_api = std::make_unique<RemoteApi>(m_panel, RequestGate(m_token, guard->serverPort()));
+    m_gate = std::make_unique<RequestGate>(m_token, guard->serverPort(), m_pairing ? &m_pairing->Devices() : nullptr);
+    m_api = std::make_unique<RemoteApi>(m_panel, *m_gate, m_pairing);
     return true;
 }
 
@@ -138,6 +140,12 @@ void RemoteHttpServer::missingHandler(const QHttpServerRequest &request, QTcpSoc
         makeResponder(request, socket).write(QHttpServerResponder::StatusCode::NotFound);
 }
 
+void RemoteHttpServer::DropRevokedStreams()
+{
+    if (m_gate)
+        m_events->CloseUnless([this](const QByteArray &token) { return m_gate->TokenValid(token); });
+}
+
 void RemoteHttpServer::AcceptWebSockets()
 {
     while (hasPendingWebSocketConnections())
@@ -160,7 +168,7 @@ void RemoteHttpServer::Accept(std::unique_ptr<QWebSocket> client)
     handshake.hasOrigin = !handshake.origin.isEmpty();
     handshake.queryToken = QUrlQuery(client->requestUrl()).queryItemValue(QStringLiteral("token")).toLatin1();
     if (m_api->AnswerUpgrade(handshake).status == RemoteApi::SWITCHING_PROTOCOLS) {
-        m_events->Add(std::move(client));
+        m_events->Add(std::move(client), handshake.queryToken);
         return;
     }
     QWebSocket *socket = client.release();

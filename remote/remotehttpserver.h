@@ -11,6 +11,7 @@
 
 class ConnectionGuard;
 class PanelRemote;
+class RemotePairing;
 class StateEvents;
 class QHttpServerResponder;
 class QWebSocket;
@@ -21,6 +22,10 @@ public:
     RemoteHttpServer(PanelRemote &panel, QByteArray token, QObject *parent = nullptr);
     ~RemoteHttpServer() override;
 
+    // Pairing and the paired tablets' tokens; before Listen.
+    void UsePairing(RemotePairing *pairing) { m_pairing = pairing; }
+    // Closes the event streams whose token no longer opens anything.
+    void DropRevokedStreams();
     // Listens on address:port (0: any free port); false with error on failure.
     bool Listen(const QHostAddress &address, quint16 port, QString *error);
     quint16 Port() const;
@@ -39,6 +44,8 @@ private:
     PanelRemote &m_panel;
     QByteArray m_token;
     ConnectionGuard *m_guard = nullptr;
+    RemotePairing *m_pairing = nullptr;
+    std::unique_ptr<RequestGate> m_gate;
     std::unique_ptr<RemoteApi> m_api;
     StateEvents *m_events = nullptr;
 };

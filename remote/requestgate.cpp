@@ -1,5 +1,7 @@
 #include "requestgate.h"
 
+#include "devicetokens.h"
+
 #include <QHostAddress>
 #include <QUrl>
 
@@ -10,7 +12,10 @@ const QByteArray kBearer = QByteArrayLiteral("Bearer ");
 
 } // namespace
 
-RequestGate::RequestGate(QByteArray token, quint16 port) : m_token(std::move(token)), m_port(port) {}
+RequestGate::RequestGate(QByteArray token, quint16 port, const DeviceTokens *devices)
+    : m_token(std::move(token)), m_port(port), m_devices(devices)
+{
+}
 
 bool RequestGate::HostAllowed(const QByteArray &host) const
 {
@@ -48,7 +53,8 @@ QByteArray RequestGate::BearerToken(const QByteArray &authorization)
 
 bool RequestGate::TokenValid(const QByteArray &given) const
 {
-    return !m_token.isEmpty() && ConstantTimeEqual(given, m_token);
+    const bool api = !m_token.isEmpty() && ConstantTimeEqual(given, m_token);
+    return api || (m_devices && m_devices->Accepts(given));
 }
 
 bool RequestGate::Admits(const QByteArray &host, const QByteArray &origin, bool hasOrigin) const

@@ -7,10 +7,13 @@
 
 #include <QByteArray>
 
+class DeviceTokens;
+
 class RequestGate {
 public:
-    // token: the 32 hex characters callers must present; port: the port served.
-    RequestGate(QByteArray token, quint16 port);
+    // token: the 32 hex characters callers must present; port: the port served;
+    // devices: the paired tablets' tokens, taken wherever token is.
+    RequestGate(QByteArray token, quint16 port, const DeviceTokens *devices = nullptr);
 
     // Host must be an IP literal or localhost with the served port (the port
     // may be left out only for port 80).
@@ -30,4 +33,5 @@ public:
 private:
     QByteArray m_token;
     quint16 m_port;
+    const DeviceTokens *m_devices;
 };

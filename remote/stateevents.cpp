@@ -28,12 +28,13 @@ QString StateEvents::Message() const
     return QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact));
 }
 
-void StateEvents::Add(std::unique_ptr<QWebSocket> client)
+void StateEvents::Add(std::unique_ptr<QWebSocket> client, const QByteArray &token)
 {
     client->setMaxAllowedIncomingMessageSize(MAX_INCOMING);
     client->setMaxAllowedIncomingFrameSize(MAX_INCOMING);
     QWebSocket *socket = client.get();
     connect(socket, &QWebSocket::disconnected, this, [this, socket] { Remove(socket); });
+    m_tokens.insert(socket, token);
     m_clients.push_back(std::move(client));
     socket->sendTextMessage(Message());
 }
@@ -44,9 +45,22 @@ void StateEvents::Remove(QWebSocket *client)
                                  [client](const std::unique_ptr<QWebSocket> &c) { return c.get() == client; });
     if (it == m_clients.end())
         return;
+    m_tokens.remove(client);
     // Deleted later: this runs inside the socket's own signal.
     it->release()->deleteLater();
     m_clients.erase(it);
+}
+
+void StateEvents::CloseUnless(const std::function<bool(const QByteArray &)> &valid)
+{
+    QList<QWebSocket *> revoked;
+    for (const std::unique_ptr<QWebSocket> &client : m_clients)
+        if (!valid(m_tokens.value(client.get())))
+            revoked.append(client.get());
+    for (QWebSocket *client : revoked) {
+        client->close(QWebSocketProtocol::CloseCodePolicyViolated);
+        Remove(client);
+    }
 }
 
 void StateEvents::Schedule()

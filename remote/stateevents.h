@@ -6,9 +6,11 @@
 // state equal to the last one sent is not sent again.
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -27,7 +29,10 @@ public:
     explicit StateEvents(PanelRemote &panel, QObject *parent = nullptr);
     ~StateEvents() override;
 
-    void Add(std::unique_ptr<QWebSocket> client);
+    // token: what the client opened the stream with, for CloseUnless.
+    void Add(std::unique_ptr<QWebSocket> client, const QByteArray &token = QByteArray());
+    // Closes every client whose token valid no longer takes.
+    void CloseUnless(const std::function<bool(const QByteArray &)> &valid);
     int ClientCount() const { return int(m_clients.size()); }
     void SetBacklogLimit(qint64 bytes) { m_backlogLimit = bytes; }
     void SetCoalesceInterval(int ms) { m_coalesceMs = ms; }
@@ -40,6 +45,7 @@ private:
 
     PanelRemote &m_panel;
     std::vector<std::unique_ptr<QWebSocket>> m_clients;
+    QHash<QWebSocket *, QByteArray> m_tokens;
     QTimer m_timer;
     QElapsedTimer m_sinceLast;
     QString m_lastSent;

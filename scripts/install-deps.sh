@@ -7,9 +7,9 @@ packages=(
     build-essential cmake ninja-build clang libclang-rt-14-dev
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     qt6-translations-l10n
-    qt6-httpserver-dev qt6-websockets-dev liblo-dev pkg-config
+    qt6-httpserver-dev qt6-websockets-dev liblo-dev libqrencode-dev pkg-config
     liblo-tools chromium chromium-driver python3-selenium
-    xvfb xauth imagemagick
+    xvfb xauth imagemagick xdotool
     dpkg-dev desktop-file-utils appstream lintian man-db x11-utils file
 )
 

@@ -17,6 +17,8 @@
 #include "recordsink.h"
 #include "remotecontrol.h"
 #include "remotehttpserver.h"
+#include "remotepairing.h"
+#include "remotewindow.h"
 #include "settingsfile.h"
 #include "stateevents.h"
 
@@ -27,6 +29,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTimer>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSlider>
@@ -39,6 +46,7 @@
 #include <lo/lo.h>
 
 #include <netinet/in.h>
+#include <sys/stat.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -120,12 +128,20 @@ private slots:
     void silentConnectionsAreClosed();
     void aClientThatStopsReadingIsLetGo();
     void followsTheWindowAcrossARebuild();
+    void pairingGivesADeviceTokenOnce();
+    void pairRefusals_data();
+    void pairRefusals();
+    void forgottenTabletsAreShutOut();
+    void stateTellsTheLiveLinksAndTheSettingsPause();
+    void remoteWindowFromTheLinkIcon();
 
 private:
     bool OpenPanel(int layout = 0);
     void WaitForLinks(int32_t state);
     void SetButton(int k, const char *name, std::initializer_list<const char *> programs);
     HttpAnswer Api(const QByteArray &method, const QByteArray &path, const QByteArray &body = {});
+    HttpAnswer Pair(const QByteArray &code);
+    QByteArray Code() { return m_remote->Pairing()->Code().Text(); }
     quint16 HttpPort() { return m_remote->Http()->Port(); }
     void ClearSinks()
     {
@@ -179,8 +195,10 @@ void TestRemote::init()
     QFile token(QStringLiteral("PLAXONDATA/remote-token"));
     QVERIFY(token.open(QIODevice::ReadOnly));
     m_token = token.readAll().trimmed();
+    // The printed address carries the pairing code, never a token.
     QCOMPARE(m_remote->WebRemoteUrl(),
-             QStringLiteral("http://127.0.0.1:%1/#token=%2").arg(HttpPort()).arg(QString::fromLatin1(m_token)));
+             QStringLiteral("http://127.0.0.1:%1/#pair=%2").arg(HttpPort()).arg(QString::fromLatin1(Code())));
+    QVERIFY(QRegularExpression(QStringLiteral("^[2-9A-HJKMNP-Z]{8}$")).match(QString::fromLatin1(Code())).hasMatch());
 }
 
 void TestRemote::cleanup()
@@ -224,6 +242,11 @@ void TestRemote::WaitForLinks(int32_t state)
 HttpAnswer TestRemote::Api(const QByteArray &method, const QByteArray &path, const QByteArray &body)
 {
     return Exchange(HttpPort(), Request(method, path, HttpPort(), m_token, body));
+}
+
+HttpAnswer TestRemote::Pair(const QByteArray &code)
+{
+    return Exchange(HttpPort(), Request("POST", "/api/pair", HttpPort(), {}, "{\"code\": \"" + code + "\"}"));
 }
 
 void TestRemote::answerCodes_data()
@@ -892,6 +915,218 @@ void TestRemote::followsTheWindowAcrossARebuild()
     QCOMPARE(layout.value(QStringLiteral("rows")).toInt(), 2);
     QCOMPARE(Api("POST", "/api/launch/1").status, 200);
     QTRY_COMPARE(m_sink[2].Received(), Run(CMD_RUN, "show\\intro wide"));
+}
+
+void TestRemote::pairingGivesADeviceTokenOnce()
+{
+    QVERIFY(OpenPanel());
+    const QByteArray code = Code();
+    // Typed by hand: lower case, in two halves.
+    const HttpAnswer paired = Pair(code.left(4).toLower() + ' ' + code.mid(4).toLower());
+    QCOMPARE(paired.status, 200);
+    const QByteArray device = JsonOf(paired.body).value(QStringLiteral("token")).toString().toLatin1();
+    QCOMPARE(device.size(), 32);
+    QVERIFY(device != m_token);
+    // Used once: the same code, as a browser's history keeps it, opens nothing.
+    QCOMPARE(Pair(code).status, 401);
+
+    // The device token is taken wherever the API token is: Bearer and the event stream.
+    const HttpAnswer state = Exchange(HttpPort(), Request("GET", "/api/state", HttpPort(), device));
+    QCOMPARE(state.status, 200);
+    QCOMPARE(JsonOf(state.body), m_remote->Panel().State());
+    QWebSocket client;
+    QSignalSpy messages(&client, &QWebSocket::textMessageReceived);
+    client.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/api/events?token=%2").arg(HttpPort()).arg(QString::fromLatin1(device))));
+    QVERIFY(messages.wait(5000));
+    QCOMPARE(m_remote->Http()->Events().ClientCount(), 1);
+
+    // Kept owner-only, as a hash: the file gives no token away.
+    const QString file = QStringLiteral("PLAXONDATA/remote-devices");
+    struct stat info {};
+    QVERIFY(::lstat(QFile::encodeName(file).constData(), &info) == 0);
+    QCOMPARE(info.st_mode & 0777, mode_t(0600));
+    QFile devices(file);
+    QVERIFY(devices.open(QIODevice::ReadOnly));
+    const QByteArray kept = devices.readAll();
+    QVERIFY(!kept.isEmpty());
+    QVERIFY(!kept.contains(device));
+    QVERIFY(!kept.contains(m_token));
+
+    // A restart of the panel knows the tablet still; the API token is unchanged.
+    client.close();
+    m_remote.reset();
+    RemoteSettings settings;
+    settings.http = RemoteEndpoint{QHostAddress(QHostAddress::LocalHost), 0};
+    m_remote = std::make_unique<RemoteControl>(settings);
+    QString error;
+    QVERIFY2(m_remote->Start(&error), qPrintable(error));
+    m_remote->Attach(m_panel.get());
+    QCOMPARE(Exchange(HttpPort(), Request("GET", "/api/state", HttpPort(), device)).status, 200);
+    QCOMPARE(Api("GET", "/api/state").status, 200);
+    // A new start has a new code; the one used before stays used.
+    QVERIFY(Code() != code);
+    QCOMPARE(Pair(code).status, 401);
+}
+
+void TestRemote::pairRefusals_data()
+{
+    QTest::addColumn<QByteArray>("method");
+    QTest::addColumn<QByteArray>("host"); // PORT is the served port
+    QTest::addColumn<QByteArray>("origin");
+    QTest::addColumn<QByteArray>("body"); // CODE is the valid code
+    QTest::addColumn<int>("status");
+    const QByteArray good = "127.0.0.1:PORT";
+    const QByteArray right = "{\"code\": \"CODE\"}";
+    QTest::newRow("wrong code") << QByteArray("POST") << good << QByteArray() << QByteArray("{\"code\": \"22222222\"}") << 401;
+    QTest::newRow("code and more") << QByteArray("POST") << good << QByteArray() << QByteArray("{\"code\": \"CODE2\"}") << 401;
+    QTest::newRow("no code") << QByteArray("POST") << good << QByteArray() << QByteArray("{}") << 400;
+    QTest::newRow("code not text") << QByteArray("POST") << good << QByteArray() << QByteArray("{\"code\": 5}") << 400;
+    QTest::newRow("not json") << QByteArray("POST") << good << QByteArray() << QByteArray("CODE") << 400;
+    QTest::newRow("get") << QByteArray("GET") << good << QByteArray() << QByteArray() << 405;
+    // Host and Origin rules hold for pairing too, even with the right code.
+    QTest::newRow("foreign origin") << QByteArray("POST") << good << QByteArray("http://evil.example") << right << 403;
+    QTest::newRow("name as host") << QByteArray("POST") << QByteArray("evil.example:PORT") << QByteArray() << right << 403;
+}
+
+void TestRemote::pairRefusals()
+{
+    QFETCH(QByteArray, method);
+    QFETCH(QByteArray, host);
+    QFETCH(QByteArray, origin);
+    QFETCH(QByteArray, body);
+    QFETCH(int, status);
+    QVERIFY(OpenPanel());
+    body.replace("CODE", Code());
+    QByteArray raw = method + " /api/pair HTTP/1.1\r\nHost: " + QByteArray(host).replace("PORT", QByteArray::number(HttpPort()))
+                     + "\r\n";
+    if (!origin.isEmpty())
+        raw += "Origin: " + origin + "\r\n";
+    raw += "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+    const HttpAnswer answer = Exchange(HttpPort(), raw);
+    QCOMPARE(answer.status, status);
+    QVERIFY(!answer.body.contains("token\":"));
+    // Nothing was used up: the right code still pairs.
+    QCOMPARE(Pair(Code()).status, 200);
+}
+
+void TestRemote::forgottenTabletsAreShutOut()
+{
+    QVERIFY(OpenPanel());
+    const QByteArray device = JsonOf(Pair(Code()).body).value(QStringLiteral("token")).toString().toLatin1();
+    QVERIFY(!device.isEmpty());
+    QWebSocket tablet;
+    QWebSocket script;
+    QSignalSpy tabletClosed(&tablet, &QWebSocket::disconnected);
+    QSignalSpy scriptClosed(&script, &QWebSocket::disconnected);
+    QSignalSpy tabletState(&tablet, &QWebSocket::textMessageReceived);
+    QSignalSpy scriptState(&script, &QWebSocket::textMessageReceived);
+    tablet.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/api/events?token=%2").arg(HttpPort()).arg(QString::fromLatin1(device))));
+    script.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/api/events?token=%2").arg(HttpPort()).arg(QString::fromLatin1(m_token))));
+    QTRY_VERIFY(tabletState.size() == 1 && scriptState.size() == 1);
+
+    QString error;
+    QVERIFY2(m_remote->Pairing()->ForgetDevices(&error), qPrintable(error));
+    // The tablet's stream is closed and its token refused; scripts keep the API token.
+    QTRY_COMPARE(tabletClosed.size(), 1);
+    QCOMPARE(Exchange(HttpPort(), Request("GET", "/api/state", HttpPort(), device)).status, 401);
+    QCOMPARE(Api("GET", "/api/state").status, 200);
+    QTest::qWait(200);
+    QCOMPARE(scriptClosed.size(), 0);
+    QCOMPARE(m_remote->Http()->Events().ClientCount(), 1);
+}
+
+void TestRemote::stateTellsTheLiveLinksAndTheSettingsPause()
+{
+    QVERIFY(OpenPanel());
+    WaitForLinks(LINKS_FULL);
+    QJsonObject before = JsonOf(Api("GET", "/api/state").body);
+    QCOMPARE(before.value(QStringLiteral("linkState")).toString(), QStringLiteral("full"));
+    QVERIFY(before.value(QStringLiteral("paused")).isNull());
+
+    // While the settings dialog is open its links are closed; the last tick,
+    // taken before, still counts them as up.
+    QJsonObject during;
+    int32_t lastTick = -1;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        if (!dialog || dialog == m_panel.get() || !during.isEmpty())
+            return;
+        during = JsonOf(Api("GET", "/api/state").body);
+        lastTick = LastTickLinkState();
+        static_cast<QDialog *>(dialog)->reject();
+    });
+    poll.start(20);
+    m_panel->Press(IDC_SETTINGS);
+    poll.stop();
+    QVERIFY(!during.isEmpty());
+    QCOMPARE(lastTick, LINKS_FULL);
+    QCOMPARE(during.value(QStringLiteral("paused")).toString(), QStringLiteral("settings"));
+    QCOMPARE(during.value(QStringLiteral("linkState")).toString(), QStringLiteral("none"));
+    const QJsonArray links = during.value(QStringLiteral("stations")).toArray()[0].toObject().value(QStringLiteral("links")).toArray();
+    QCOMPARE(links.size(), 2);
+    for (const QJsonValue &link : links)
+        QVERIFY(!link.toObject().value(QStringLiteral("connected")).toBool());
+
+    // Closed again: the pause is over and the links come back.
+    QVERIFY(JsonOf(Api("GET", "/api/state").body).value(QStringLiteral("paused")).isNull());
+    QTRY_COMPARE_WITH_TIMEOUT(JsonOf(Api("GET", "/api/state").body).value(QStringLiteral("linkState")).toString(),
+                              QStringLiteral("full"), 10000);
+}
+
+void TestRemote::remoteWindowFromTheLinkIcon()
+{
+    QVERIFY(OpenPanel());
+    // The link icon's context menu opens the window; the menu is answered as the operator would.
+    auto *icon = qobject_cast<QLabel *>(m_panel->GetDlgItem(IDC_LINK_ICON));
+    QVERIFY(icon);
+    QString offered;
+    QTimer::singleShot(50, this, [&offered] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu || menu->actions().isEmpty())
+            return;
+        offered = menu->actions().first()->text();
+        menu->actions().first()->trigger();
+        menu->close();
+    });
+    emit icon->customContextMenuRequested(QPoint(2, 2));
+    QCOMPARE(offered, QStringLiteral("Remote control…"));
+    RemoteWindow *window = m_remote->Window();
+    QVERIFY(window);
+    QTRY_VERIFY(window->isVisible());
+
+    auto *url = window->findChild<QLabel *>(QStringLiteral("pairingUrl"));
+    auto *code = window->findChild<QLabel *>(QStringLiteral("pairingCode"));
+    auto *qr = window->findChild<QLabel *>(QStringLiteral("pairingQr"));
+    QVERIFY(url && code && qr);
+    QCOMPARE(url->text(), m_remote->WebRemoteUrl());
+    QCOMPARE(code->text(), QString::fromLatin1(Code()));
+    // The QR code's modules are square and black on white, with a quiet zone.
+    const QImage image = qr->pixmap().toImage();
+    QVERIFY(!image.isNull());
+    QCOMPARE(image.width(), image.height());
+    QCOMPARE(QColor(image.pixel(2, 2)), QColor(Qt::white));
+    QVERIFY(image.width() >= (21 + 8) * 5);
+
+    // A new code replaces the shown one; the old one no longer pairs.
+    const QByteArray old = Code();
+    window->findChild<QPushButton *>(QStringLiteral("newCode"))->click();
+    QVERIFY(Code() != old);
+    QCOMPARE(code->text(), QString::fromLatin1(Code()));
+    QCOMPARE(Pair(old).status, 401);
+    QCOMPARE(Pair(Code()).status, 200);
+    // Once used, reopening the window shows a fresh code; forgetting empties the list.
+    window->close();
+    const QByteArray used = Code();
+    m_remote->ShowWindow();
+    QVERIFY(Code() != used);
+    window = m_remote->Window();
+    QCOMPARE(window->findChild<QLabel *>(QStringLiteral("pairingCode"))->text(), QString::fromLatin1(Code()));
+    auto *forget = window->findChild<QPushButton *>(QStringLiteral("forgetDevices"));
+    QVERIFY(forget->isEnabled());
+    forget->click();
+    QCOMPARE(m_remote->Pairing()->Devices().Count(), 0);
+    QVERIFY(!forget->isEnabled());
 }
 
 QTEST_MAIN(TestRemote)

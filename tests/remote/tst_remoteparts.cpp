@@ -1,5 +1,8 @@
-// The remote control's pure parts: the token file, the Host / Origin /
-// token checks, and the command line's endpoints and allow lists.
+// The remote control's pure parts: the token file, the pairing code, the
+// paired tablets' file, the Host / Origin / token checks, and the command
+// line's endpoints and allow lists.
+#include "devicetokens.h"
+#include "pairingcode.h"
 #include "remoteendpoint.h"
 #include "remotetoken.h"
 #include "requestgate.h"
@@ -10,7 +13,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstring>
+
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 namespace {
@@ -29,6 +35,10 @@ private slots:
     void tokenIsMadeOnceAndKeptPrivate();
     void unusableTokenFilesAreRefused_data();
     void unusableTokenFilesAreRefused();
+    void pairingCodeIsTakenOnceAndExpires();
+    void pairedTabletsAreKeptPrivately();
+    void untrustedDeviceFilesAreRefused_data();
+    void untrustedDeviceFilesAreRefused();
     void hosts_data();
     void hosts();
     void origins_data();
@@ -57,6 +67,122 @@ void TestRemoteParts::tokenIsMadeOnceAndKeptPrivate()
     // Two tokens made in a row differ.
     const QString other = dir.filePath(QStringLiteral("other"));
     QVERIFY(RemoteToken::LoadOrCreate(other, &error) != token);
+}
+
+void TestRemoteParts::pairingCodeIsTakenOnceAndExpires()
+{
+    PairingCode code(std::chrono::milliseconds(300));
+    const QByteArray first = code.Text();
+    QCOMPARE(first.size(), PairingCode::LENGTH);
+    for (const char c : first)
+        QVERIFY(std::strchr(PairingCode::ALPHABET, c));
+    QVERIFY(!code.Take("22222222") || first == "22222222");
+    QVERIFY(code.Take(first.toLower().insert(4, '-')));
+    QVERIFY(!code.Take(first));
+    QVERIFY(!code.Usable());
+    QCOMPARE(code.RemainingMs(), 0);
+
+    // A new code stops the old one; a code not taken in time is not taken after.
+    code.Renew();
+    const QByteArray second = code.Text();
+    QVERIFY(second != first);
+    QVERIFY(!code.Take(first));
+    QTRY_VERIFY_WITH_TIMEOUT(!code.Usable(), 2000);
+    QVERIFY(!code.Used());
+    QVERIFY(!code.Take(second));
+}
+
+void TestRemoteParts::pairedTabletsAreKeptPrivately()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("PLAXONDATA/remote-devices"));
+    QString error;
+    DeviceTokens devices(path);
+    QVERIFY2(devices.Load(&error), qPrintable(error)); // no file yet: no tablet
+    // Made owner-only whatever the umask, and never readable by others.
+    const mode_t mask = ::umask(0);
+    const QByteArray first = devices.Issue(&error);
+    ::umask(mask);
+    QVERIFY2(!first.isEmpty(), qPrintable(error));
+    const QByteArray second = devices.Issue(&error);
+    QVERIFY(second != first);
+    QCOMPARE(ModeOf(path), mode_t(0600));
+    const QByteArray file = ReadAll(path);
+    QVERIFY(!file.contains(first) && !file.contains(second));
+    QCOMPARE(file.count('\n'), 2);
+
+    DeviceTokens again(path);
+    QVERIFY2(again.Load(&error), qPrintable(error));
+    QVERIFY(again.Accepts(first) && again.Accepts(second));
+    QVERIFY(!again.Accepts(QByteArray(32, 'a')));
+    QVERIFY(!again.Accepts(first.toUpper()));
+    QVERIFY(again.ForgetAll(&error));
+    QVERIFY(!again.Accepts(first));
+    DeviceTokens afterForget(path);
+    QVERIFY(afterForget.Load(&error));
+    QCOMPARE(afterForget.Count(), 0);
+
+    // The oldest pairing gives way beyond the bound.
+    QByteArray oldest;
+    for (int i = 0; i <= DeviceTokens::MAX_DEVICES; ++i) {
+        const QByteArray token = afterForget.Issue(&error);
+        if (i == 0)
+            oldest = token;
+    }
+    QCOMPARE(afterForget.Count(), DeviceTokens::MAX_DEVICES);
+    QVERIFY(!afterForget.Accepts(oldest));
+}
+
+void TestRemoteParts::untrustedDeviceFilesAreRefused_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("readable by others") << QStringLiteral("0644");
+    QTest::newRow("symbolic link") << QStringLiteral("link");
+    QTest::newRow("FIFO") << QStringLiteral("fifo");
+    QTest::newRow("folder") << QStringLiteral("folder");
+    QTest::newRow("huge") << QStringLiteral("huge");
+    QTest::newRow("damaged") << QStringLiteral("damaged");
+}
+
+void TestRemoteParts::untrustedDeviceFilesAreRefused()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("remote-devices"));
+    const QByteArray name = QFile::encodeName(path);
+    // A file that would be good, to link to or to spoil.
+    const QString good = dir.filePath(QStringLiteral("good"));
+    QString error;
+    {
+        DeviceTokens maker(good);
+        QVERIFY(!maker.Issue(&error).isEmpty());
+    }
+    if (kind == QLatin1String("0644")) {
+        QVERIFY(QFile::copy(good, path));
+        QVERIFY(::chmod(name.constData(), 0644) == 0);
+    } else if (kind == QLatin1String("link")) {
+        QVERIFY(::symlink(QFile::encodeName(good).constData(), name.constData()) == 0);
+    } else if (kind == QLatin1String("fifo")) {
+        QVERIFY(::mkfifo(name.constData(), 0600) == 0);
+    } else if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkdir(path));
+    } else {
+        QVERIFY(WriteAll(path, kind == QLatin1String("huge") ? QByteArray(1 << 20, 'a') : QByteArray("not a hash\n")));
+        QVERIFY(::chmod(name.constData(), 0600) == 0);
+    }
+    QElapsedTimer clock;
+    clock.start();
+    DeviceTokens devices(path);
+    QVERIFY(!devices.Load(&error));
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(devices.Count(), 0);
+    QVERIFY(clock.elapsed() < 2000); // a FIFO is not waited on
+    // Nor is a link written through: the file it names stays as it was.
+    if (kind == QLatin1String("link")) {
+        const QByteArray before = ReadAll(good);
+        QVERIFY(devices.Issue(&error).isEmpty());
+        QCOMPARE(ReadAll(good), before);
+    }
 }
 
 void TestRemoteParts::unusableTokenFilesAreRefused_data()

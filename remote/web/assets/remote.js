@@ -3,7 +3,10 @@
 'use strict';
 
 (() => {
-  const TOKEN_KEY = 'plaxon-token';
+  // The device token this tablet was given when it paired: kept for good,
+  // so a bookmark or a home-screen icon opens the remote without a code.
+  const DEVICE_KEY = 'plaxon-device';
+  const OLD_TOKEN_KEY = 'plaxon-token'; // where pages before pairing kept the API token
   const LANG_KEY = 'plaxon-lang';
   const CZECH = 0;
   const ENGLISH = 1;
@@ -14,6 +17,10 @@
   const TOAST_ERROR_MS = 5000;
   const DARK_FACE_LUMINANCE = 0.18;
   const STATIONS = 4;
+  const MIN_CELL_PX = 100; // a launch button narrower than this cannot hold a word
+  const GRID_GAP_PX = 8;
+  const CAPTION_SIZES_PX = [15, 13, 12]; // tried in turn before a caption is cut
+  const ELLIPSIS = '\u2026';
 
   // Texts in the panel's two languages, picked by the state's language.
   const TEXTS = [
@@ -22,10 +29,16 @@
       partial: 'Částečně připojeno',
       none: 'Nepřipojeno',
       connecting: 'Připojuji k panelu…',
-      reconnecting: 'Obnovuji spojení s panelem…',
+      reconnecting: 'Panel je nedostupný, obnovuji spojení…',
+      paused: 'Na panelu je otevřené nastavení: stanice odpojeny',
       refused: 'Přístup odmítnut',
-      noToken: 'Chybí přístupový klíč: otevřete adresu, kterou vypsal Plaxon (končí #token=…).',
-      badToken: 'Panel klíč odmítl: otevřete znovu adresu, kterou vypsal Plaxon.',
+      unpaired: 'Nespárováno',
+      noToken: 'Tento tablet zatím není spárovaný s panelem. Zadejte kód z okna Dálkové ovládání na panelu.',
+      badToken: 'Panel tento tablet už nezná. Zadejte nový kód z okna Dálkové ovládání na panelu.',
+      badCode: 'Kód neplatí (je chybný, použitý nebo mu vypršela platnost). Vytvořte na panelu nový.',
+      codeLabel: 'Kód pro spárování',
+      pair: 'Spárovat',
+      pairing: 'Páruji…',
       forbidden: 'Panel toto spojení odmítl (adresa stránky neodpovídá).',
       dialog: 'Na panelu je otevřený dialog; dokud se nezavře, panel příkazy odmítá',
       brightness: 'Jas',
@@ -43,10 +56,16 @@
       partial: 'Partially connected',
       none: 'Not connected',
       connecting: 'Connecting to the panel…',
-      reconnecting: 'Reconnecting to the panel…',
+      reconnecting: 'The panel is not reachable: reconnecting…',
+      paused: 'Settings open on the panel: stations disconnected',
       refused: 'Access refused',
-      noToken: 'No access token: open the address Plaxon printed (it ends in #token=…).',
-      badToken: 'The panel refused the token: open the address Plaxon printed again.',
+      unpaired: 'Not paired',
+      noToken: 'This tablet is not paired with the panel yet. Enter the code from the panel\'s Remote control window.',
+      badToken: 'The panel no longer knows this tablet. Enter a new code from the panel\'s Remote control window.',
+      badCode: 'The code does not work (wrong, used or expired). Make a new one on the panel.',
+      codeLabel: 'Pairing code',
+      pair: 'Pair',
+      pairing: 'Pairing…',
       forbidden: 'The panel refused this connection (the page address does not match).',
       dialog: 'A dialog is open on the panel; it refuses commands until the dialog closes',
       brightness: 'Brightness',
@@ -78,6 +97,11 @@
     levelValue: $('level-value'),
     send: $('send-brightness'),
     toast: $('toast'),
+    pairing: $('pairing'),
+    pairingMessage: $('pairing-message'),
+    codeLabel: $('code-label'),
+    code: $('code'),
+    pair: $('pair'),
   };
 
   let language = Number(sessionStorage.getItem(LANG_KEY) ?? (navigator.language.startsWith('cs') ? CZECH : ENGLISH));
@@ -88,7 +112,10 @@
   let retryMs = RETRY_FIRST_MS;
   let retryTimer = 0;
   let toastTimer = 0;
-  let problem = ''; // a lasting failure (token refused, ...) shown in the banner
+  let problem = ''; // a lasting failure (connection refused, ...) shown in the banner
+  let pairingText = ''; // why the page asks for a code; empty while it has a token
+  let pairingBusy = false;
+  let columns = 0; // as laid out now: the panel's, fewer where the page is narrow
   const lastTap = new Map(); // control → time of its last accepted tap
   const cells = []; // grid cells, kept between states so a tap in progress is not lost
   let levelTouched = false; // the slider's value belongs to the operator until sent
@@ -97,16 +124,55 @@
 
   const text = () => TEXTS[language === CZECH ? CZECH : ENGLISH];
 
-  // The token comes in the fragment (never sent to the server with the page)
-  // and is kept for this tab, so a reload works; the fragment is then dropped
-  // from the address bar.
-  function takeToken() {
-    const match = /(?:^#|&)token=([0-9A-Za-z]+)/.exec(location.hash);
-    if (match) {
-      sessionStorage.setItem(TOKEN_KEY, match[1]);
+  // The printed address carries a one-time pairing code in its fragment
+  // (never sent to the server with the page). It is taken out of the address
+  // bar at once; a history entry that keeps it opens nothing once it is used.
+  // An API token in the fragment, from an older address, is dropped unused.
+  function takeCode() {
+    const match = /(?:^#|&)pair=([0-9A-Za-z-]+)/.exec(location.hash);
+    if (location.hash)
       history.replaceState(null, '', location.pathname + location.search);
+    return match ? match[1] : '';
+  }
+
+  async function pair(code) {
+    const t = text();
+    pairingBusy = true;
+    pairingText = t.pairing;
+    draw();
+    let reply = null;
+    let answer = null;
+    try {
+      reply = await fetch('/api/pair', {
+        method: 'POST',
+        headers: { 'Content-Type': 'application/json' },
+        body: JSON.stringify({ code }),
+        cache: 'no-store',
+      });
+      answer = await reply.json().catch(() => null);
+    } catch {
+      // answered below as a panel away
     }
-    return sessionStorage.getItem(TOKEN_KEY) ?? '';
+    pairingBusy = false;
+    if (reply && reply.ok && answer && typeof answer.token === 'string') {
+      localStorage.setItem(DEVICE_KEY, answer.token);
+      el.code.value = '';
+      start();
+      return;
+    }
+    // A code that was not judged (the panel away) stays in the field for another try.
+    if (!reply || reply.status !== 401)
+      el.code.value = code;
+    pairingText = !reply ? t.failed : reply.status === 401 ? t.badCode
+                                      : t.refusedBy + (answer && answer.reason ? answer.reason : `HTTP ${reply.status}`);
+    draw();
+  }
+
+  // The panel refused the stored token (its tablets were forgotten): ask for a new code.
+  function forgetToken() {
+    localStorage.removeItem(DEVICE_KEY);
+    token = '';
+    pairingText = text().badToken;
   }
 
   // ---------------------------------------------------------------- drawing
@@ -139,17 +205,19 @@
     button.dataset.index = String(index);
     const caption = document.createElement('span');
     caption.className = 'caption';
+    caption.dir = 'auto';
     const markers = document.createElement('span');
     markers.className = 'markers';
     button.append(caption, markers);
     button.addEventListener('click', () => launch(index, button));
     cell.append(button);
-    return { cell, button, caption, markers, key: '' };
+    return { cell, button, caption, markers, key: '', full: '', fitted: '' };
   }
 
+  // b is undefined for the places that fill the last row past button 40.
   function drawButton(c, b, lastButton) {
-    c.button.hidden = !b.shown;
-    if (!b.shown)
+    c.button.hidden = !(b && b.shown);
+    if (c.button.hidden)
       return;
     const face = b.color ?? (b.inline ? INLINE_FACE : null);
     const key = JSON.stringify([b.caption, face, b.markers, b.reachable]);
@@ -157,22 +225,79 @@
     if (key === c.key)
       return;
     c.key = key;
-    c.caption.textContent = b.caption.replace(/\r\n|\r/g, '\n');
+    c.full = b.caption.replace(/\r\n|\r/g, '\n');
+    c.fitted = '';
+    c.button.title = c.full;
+    c.button.setAttribute('aria-label', `${c.full.replace(/\s+/g, ' ')} (${b.index})`);
     c.button.style.background = face ?? '';
     c.button.classList.toggle('dark', face !== null && luminance(face) < DARK_FACE_LUMINANCE);
     const marks = b.markers.map((pc) => {
       const mark = document.createElement('span');
       mark.className = `marker pc${pc}`;
       mark.textContent = String(pc);
-      if (!b.reachable.includes(pc))
+      if (!b.reachable.includes(pc)) {
+        // Crossed out as well as paler: no station's state hangs on colour alone.
         mark.classList.add('unreachable');
+        mark.title = `PC${pc}: ${text().none}`;
+      }
       return mark;
     });
     c.markers.replaceChildren(...marks);
   }
 
+  function fits(box) {
+    return box.scrollWidth <= box.clientWidth + 1 && box.scrollHeight <= box.clientHeight + 1;
+  }
+
+  // The longest start of text (ending in whole pieces) that fits, with an ellipsis.
+  function cutToFit(box, pieces) {
+    let low = 1;
+    let high = pieces.length;
+    let best = '';
+    while (low <= high) {
+      const mid = (low + high) >> 1;
+      box.textContent = pieces.slice(0, mid).join('').trimEnd() + ELLIPSIS;
+      if (fits(box)) {
+        best = box.textContent;
+        low = mid + 1;
+      } else {
+        high = mid - 1;
+      }
+    }
+    return best;
+  }
+
+  // A caption wraps only between words; one that does not fit a smaller size
+  // either is cut after its last whole word that fits, with an ellipsis. A
+  // single word wider than the face is cut, never carried to the next line.
+  function fitCaption(c) {
+    const box = c.caption;
+    const size = `${c.button.clientWidth}x${c.button.clientHeight}`;
+    if (c.fitted === size || c.button.hidden)
+      return;
+    c.fitted = size;
+    box.textContent = c.full;
+    for (const px of CAPTION_SIZES_PX) {
+      box.style.fontSize = `${px}px`;
+      if (fits(box))
+        return;
+    }
+    const words = c.full.split(/(\s+)/).filter((piece) => piece !== '');
+    let shown = cutToFit(box, words);
+    if (!shown)
+      shown = cutToFit(box, [...c.full.split(/\s/)[0]]);
+    box.textContent = shown || ELLIPSIS;
+  }
+
+  // As many columns as the panel has, or as fit the page with buttons a word wide.
+  function columnsFor(width) {
+    const fit = Math.max(1, Math.floor((width + GRID_GAP_PX) / (MIN_CELL_PX + GRID_GAP_PX)));
+    return Math.max(1, Math.min(state.layout.columns, fit));
+  }
+
   function drawGrid() {
-    const { columns, inView } = state.layout;
+    const { inView } = state.layout;
+    columns = columnsFor(el.grid.clientWidth);
     el.grid.style.gridTemplateColumns = `repeat(${columns}, minmax(0, 1fr))`;
     // Rows below the last shown button stay off the page: a tablet needs the room.
     let lastShown = 0;
@@ -190,6 +315,8 @@
     const lastButton = last ? last.button : null;
     for (let i = 0; i < count; ++i)
       drawButton(cells[i], state.buttons[i], lastButton);
+    for (let i = 0; i < count; ++i)
+      fitCaption(cells[i]);
   }
 
   function drawBrightness() {
@@ -213,16 +340,31 @@
   function drawBanner() {
     const t = text();
     let name;
-    if (problem)
+    if (!token)
+      name = 'unpaired';
+    else if (problem)
       name = 'refused';
     else if (!live)
       name = state ? 'reconnecting' : 'connecting';
+    else if (state.paused === 'settings')
+      name = 'paused';
     else
       name = state.linkState;
     el.banner.dataset.state = name;
     el.banner.textContent = problem || t[name];
-    el.notice.hidden = !(live && state && state.dialogOpen);
+    // The settings dialog says more than "a dialog is open" in the banner already.
+    el.notice.hidden = !(live && state && state.dialogOpen && state.paused !== 'settings');
     el.notice.textContent = t.dialog;
+  }
+
+  function drawPairing() {
+    const t = text();
+    el.pairing.hidden = Boolean(token) && !pairingBusy;
+    el.panel.hidden = !el.pairing.hidden;
+    el.pairingMessage.textContent = pairingText;
+    el.codeLabel.textContent = t.codeLabel;
+    el.pair.textContent = t.pair;
+    el.pair.disabled = pairingBusy;
   }
 
   function drawTexts() {
@@ -235,6 +377,7 @@
   function draw() {
     drawTexts();
     drawBanner();
+    drawPairing();
     const idle = !live || !state || state.dialogOpen;
     el.panel.classList.toggle('idle', idle);
     for (const control of [el.play, el.pause, el.stop, el.send, el.level, ...ticks.map((t) => t.box)])
@@ -243,18 +386,25 @@
       c.button.disabled = idle;
     if (!state)
       return;
-    document.title = state.title || 'Plaxon';
-    el.title.textContent = state.title;
+    // A panel away has no state to tell: its last title would claim links it may not have.
+    document.title = (live && state.title) || 'Plaxon';
+    el.title.textContent = live ? state.title : '';
     drawGrid();
     drawBrightness();
   }
 
+  // In the bar, beside the banner and in place of the title: it never covers
+  // the banner or a control, and nothing moves when it comes and goes.
   function showToast(message, kind) {
     el.toast.textContent = message;
     el.toast.className = kind ? `toast ${kind}` : 'toast';
     el.toast.hidden = false;
+    el.title.hidden = true;
     clearTimeout(toastTimer);
-    toastTimer = setTimeout(() => { el.toast.hidden = true; }, kind === 'error' ? TOAST_ERROR_MS : TOAST_MS);
+    toastTimer = setTimeout(() => {
+      el.toast.hidden = true;
+      el.title.hidden = false;
+    }, kind === 'error' ? TOAST_ERROR_MS : TOAST_MS);
   }
 
   // ---------------------------------------------------------------- commands
@@ -304,7 +454,8 @@
       return true;
     }
     if (reply.status === 401) {
-      showToast(t.badToken, 'error');
+      forgetToken();
+      start();
       return false;
     }
     const reason = answer && answer.reason ? answer.reason : `HTTP ${reply.status}`;
@@ -317,7 +468,10 @@
       return;
     button.classList.add('pressed');
     setTimeout(() => button.classList.remove('pressed'), 150);
-    post(`/api/launch/${index}`, text().launch(index));
+    // The toast names the button as the operator knows it: by its caption.
+    const b = state && state.buttons[index - 1];
+    const caption = b && b.caption ? b.caption.replace(/\s+/g, ' ').trim() : '';
+    post(`/api/launch/${index}`, caption || text().launch(index));
   }
 
   function transport(name, label) {
@@ -375,6 +529,12 @@
       socket = null;
       live = false;
       problem = await refusalReason();
+      if (problem === text().badToken) {
+        forgetToken();
+        problem = '';
+        start();
+        return;
+      }
       draw();
       // A refused token may be replaced by a new address; keep trying, slowly.
       if (problem)
@@ -399,7 +559,7 @@
   }
 
   function start() {
-    token = takeToken();
+    token = localStorage.getItem(DEVICE_KEY) ?? '';
     if (socket) {
       const old = socket;
       socket = null;
@@ -408,7 +568,11 @@
     clearTimeout(retryTimer);
     retryMs = RETRY_FIRST_MS;
     live = false;
-    problem = token ? '' : text().noToken;
+    problem = '';
+    if (token)
+      pairingText = '';
+    else if (!pairingText)
+      pairingText = text().noToken;
     draw();
     if (token)
       connect();
@@ -435,10 +599,26 @@
   el.play.addEventListener('click', () => transport('play', 'PLAY'));
   el.pause.addEventListener('click', () => transport('pause', 'PAUSE'));
   el.stop.addEventListener('click', () => transport('stop', 'STOP'));
-  window.addEventListener('hashchange', () => {
-    if (/(?:^#|&)token=/.test(location.hash))
-      start();
+  el.pairing.addEventListener('submit', (event) => {
+    event.preventDefault();
+    const code = el.code.value.trim();
+    if (code && !pairingBusy)
+      pair(code);
   });
+  window.addEventListener('hashchange', () => {
+    const code = takeCode();
+    if (code)
+      pair(code);
+  });
+  // The columns follow the page's width; captions are fitted again to the new faces.
+  new ResizeObserver(() => {
+    if (state)
+      drawGrid();
+  }).observe(el.grid);
 
+  sessionStorage.removeItem(OLD_TOKEN_KEY);
+  const code = takeCode();
   start();
+  if (code)
+    pair(code);
 })();
