@@ -12,6 +12,7 @@
 class PanelRemote;
 
 struct ApiRequest {
+    QString peer;      // the client's "ADDRESS:PORT", for the journal
     QByteArray method; // as sent: "GET", "POST", ...
     QString path;
     QByteArray host;
