@@ -159,7 +159,8 @@ void MyCButton::DrawLastLaunchMark(QPainter &p, const QRect &r) const
 
 void MyCButton::DrawFocusFrame(QPainter &p, const QRect &r) const
 {
-    // One pixel, half-tone in the caption's colour, clear of the bar and outline.
+    // One pixel, half-tone in the caption's colour, inside the outline; the
+    // bar is drawn over it.
     QColor colour = CaptionColour();
     colour.setAlpha(FOCUS_FRAME_ALPHA);
     const QRect frame = r.adjusted(FOCUS_FRAME_INSET, FOCUS_FRAME_INSET, -FOCUS_FRAME_INSET - 1, -FOCUS_FRAME_INSET - 1);

@@ -42,9 +42,9 @@ public:
     static constexpr double DARK_FACE_LUMINANCE = 0.18;
     // The last launch's outline, in pixels along the edge.
     static constexpr int LAST_LAUNCH_OUTLINE = 2;
-    // The focus frame: this far inside the edge, clear of the bar (left + 2 to
-    // left + 4), at this opacity of the caption's colour.
-    static constexpr int FOCUS_FRAME_INSET = 5;
+    // The focus frame: this far inside the edge, just inside the outline and
+    // beneath the bar (left + 2 to left + 4), at this opacity of the caption's colour.
+    static constexpr int FOCUS_FRAME_INSET = 3;
     static constexpr int FOCUS_FRAME_ALPHA = 128;
 
 protected:
