@@ -21,6 +21,3 @@ struct RemoteOutcome {
     QString reason;           // Refused: in English, for the caller's log
     CommandDelivery delivery; // Done: what each station's links did with it
 };
-
-// The command's name as the API spells it ("launch 5", "brightness 40").
-QString RemoteCommandText(const RemoteCommand &command);
