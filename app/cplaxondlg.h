@@ -49,6 +49,9 @@ public:
     int LastLaunch() const { return m_lastLaunch; }
     const Journal &CommandJournal() const { return m_journal; }
 
+    // Clicks a control as the operator would: its BN_CLICKED handler runs,
+    // as for the mouse.
+    void Press(int controlId) { OnCmdMsg(BN_CLICKED, controlId, GetDlgItem(controlId)); }
     // Every command to the stations, from the window's controls and keys
     // and from remote control, runs through these rules.
     PanelCommands &Commands() { return m_commands; }
