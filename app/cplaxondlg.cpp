@@ -21,6 +21,7 @@
 #include "tooltip.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QEvent>
 #include <QHelpEvent>
 #include <QLabel>
@@ -72,6 +73,23 @@ bool FitsRecords(const FileDialogResult &chosen, QByteArray &name, QByteArray &p
 // The window whose journal hears about the links; a window that is not it
 // must not silence its successor's.
 const CPlaxonDlg *g_LinkJournalOwner = nullptr;
+
+QString Tr(const char *czech, const char *english)
+{
+    return QString::fromUtf8(LangIndex() == 1 ? english : czech);
+}
+
+bool ButtonTableEmpty()
+{
+    for (const ButtonRecord &b : g_Buttons.BUTTON) {
+        if (b.ENABLE || b.INLINE || b.COLOR || b.NAME[0] != '\0')
+            return false;
+        for (const char *program : b.PROGRAM)
+            if (program[0] != '\0')
+                return false;
+    }
+    return true;
+}
 
 QString EmptyPanelHint()
 {
@@ -143,7 +161,7 @@ bool CPlaxonDlg::OnInitDialog()
         BindCheck(IDC_PC1 + i, &m_pc[i]);
     UpdateControls();
     g_LinkJournalOwner = this;
-    SetLinkObserver([this](int link, LinkEvent event, int error) { m_journal.AppendLinkEvent(link, event, error); });
+    SetLinkObserver([this](int link, LinkEvent event, int error) { OnLinkEvent(link, event, error); });
     m_links.Start();
     m_timer.start();
     setWindowTitle(QString::fromLatin1(kTitlePrefix) + QString::fromLatin1(TitleFor(LINKS_NONE)));
@@ -274,13 +292,27 @@ void CPlaxonDlg::ApplyReachability(uint32_t reachable)
     }
 }
 
+void CPlaxonDlg::OnLinkEvent(int link, LinkEvent event, int error)
+{
+    m_journal.AppendLinkEvent(link, event, error);
+    if (event != LinkEvent::Lost)
+        return;
+    const int station = link / PORTS_PER_STATION;
+    const uint32_t reachable = ReachableStations();
+    ApplyReachability(reachable);
+    // A station that drops must be noticed even by an operator looking at
+    // another screen; one closed by the panel itself is no news.
+    if (!(reachable & (1u << station))) {
+        QApplication::alert(this);
+        emit AttentionRequested(station + 1);
+    }
+}
+
 void CPlaxonDlg::Sent(const CommandDelivery &delivery)
 {
     if (!delivery.Built())
         return;
     m_lastDelivery = delivery;
-    ++m_sentCount;
-    m_journal.AppendCommand(delivery);
     emit StateChanged();
 }
 
@@ -291,22 +323,22 @@ uint32_t CPlaxonDlg::MarkersOf(int button) const
     return m_launch[button]->Flags() & MyCButton::MARKER_BITS;
 }
 
-CommandDelivery CPlaxonDlg::Press(int controlId)
+void CPlaxonDlg::RunFromPanel(const PanelCommand &command, QWidget *at)
 {
-    const uint64_t before = m_sentCount;
-    OnCmdMsg(BN_CLICKED, controlId, GetDlgItem(controlId));
-    return m_sentCount != before ? m_lastDelivery : CommandDelivery();
+    const CommandOutcome outcome = m_commands.Run(command, CommandSource::Panel());
+    if (!outcome.Sent())
+        ShowNothingSent(at, outcome.refusal);
+    emit StateChanged();
 }
 
-CommandDelivery CPlaxonDlg::SendBrightnessTo(int value, const unsigned char (&stations)[STATION_COUNT])
+void CPlaxonDlg::ShowNothingSent(QWidget *at, const Refusal &refusal)
 {
-    m_brightness = std::clamp(value, 0, 100);
-    if (m_slider)
-        m_slider->setValue(m_brightness);
-    CommandDelivery delivery;
-    if (SendBrightness(m_brightness, stations, m_brightness, &delivery))
-        Sent(delivery);
-    return delivery;
+    if (!at || !at->isVisible())
+        return;
+    // Shown where the operator looks, for a moment; it takes no input.
+    const QString text = Tr("Nic neodesláno: %1", "Nothing sent: %1").arg(refusal.LocalText());
+    QToolTip::showText(at->mapToGlobal(QPoint(at->width() / 2, at->height())), PlainToolTipText(text), at, QRect(),
+                       REFUSAL_TIP_MS);
 }
 
 void CPlaxonDlg::MarkLastLaunch(int button)
@@ -341,23 +373,21 @@ bool CPlaxonDlg::OnCmdMsg(int code, int id, QWidget *control)
     if (code != BN_CLICKED)
         return MyCDialog::OnCmdMsg(code, id, control);
     if (id >= IDC_LAUNCH_FIRST && id <= IDC_LAUNCH_LAST) {
-        const CommandDelivery delivery = SendLaunch(id - IDC_LAUNCH_FIRST);
-        Sent(delivery);
-        if (delivery.Built())
-            MarkLastLaunch(id - IDC_LAUNCH_FIRST);
+        PanelCommand launch;
+        launch.action = PanelAction::Launch;
+        launch.button = id - IDC_LAUNCH_FIRST + 1;
+        RunFromPanel(launch, control);
         return true;
     }
+    const auto transport = [this, control](PanelAction action) {
+        PanelCommand command;
+        command.action = action;
+        RunFromPanel(command, control);
+    };
     switch (id) {
-    case IDC_PLAY: Sent(SendPlay()); return true;
-    case IDC_PAUSE: Sent(SendPause()); return true;
-    case IDC_STOP: {
-        const CommandDelivery delivery = SendStop();
-        Sent(delivery);
-        // A STOP that reached no station stopped nothing: the mark stays.
-        if (delivery.Built())
-            MarkLastLaunch(-1);
-        return true;
-    }
+    case IDC_PLAY: transport(PanelAction::Play); return true;
+    case IDC_PAUSE: transport(PanelAction::Pause); return true;
+    case IDC_STOP: transport(PanelAction::Stop); return true;
     case IDC_BRIGHT_SET: OnAccelerator(ID_BRIGHT_SEND); return true;
     case IDC_SETTINGS: OnSettings(); return true;
     case IDC_EDITOR: OnButtonEditor(); return true;
@@ -392,9 +422,10 @@ void CPlaxonDlg::OnAccelerator(int command)
             m_slider->setValue(m_brightness);
         break;
     case ID_BRIGHT_SEND: {
-        CommandDelivery delivery;
-        if (SendBrightness(m_slider ? m_slider->value() : m_brightness, m_pc, m_brightness, &delivery))
-            Sent(delivery);
+        PanelCommand bright;
+        bright.action = PanelAction::Brightness;
+        bright.brightness = m_slider ? m_slider->value() : m_brightness;
+        RunFromPanel(bright, GetDlgItem(IDC_BRIGHT_SET));
         break;
     }
     default:
@@ -460,16 +491,35 @@ void CPlaxonDlg::EditSettings()
 
 void CPlaxonDlg::OnButtonEditor()
 {
-    RunButtonEditor();
+    const int result = RunButtonEditor();
     MarkLastLaunch(-1);
-    if (g_Settings.LASTFNAME[0] != '\0' && SaveButtonSet(g_Settings.LASTFNAME) != 0)
-        ReportSaveFailure(FieldToQString(g_Settings.LASTFNAME));
+    if (g_Settings.LASTFNAME[0] != '\0') {
+        SaveButtonSetTo(g_Settings.LASTFNAME);
+    } else if (result == IDOK && !ButtonTableEmpty()) {
+        // A set built in a fresh folder has no file to go to: without one it
+        // would be gone at the next start.
+        OnSaveAs(Tr("Uložit novou sadu tlačítek", "Save the new button set"));
+    }
     Refresh();
 }
 
-bool CPlaxonDlg::ChooseButtonSetFile(int kind)
+bool CPlaxonDlg::ButtonSetUnsaved() const
 {
-    const FileDialogResult chosen = RunFileDialog(ButtonSetDialog(FileDialogRequest::Kind(kind)));
+    return m_saveFailed || (g_Settings.LASTFNAME[0] == '\0' && !ButtonTableEmpty());
+}
+
+void CPlaxonDlg::SaveButtonSetTo(const char *path)
+{
+    m_saveFailed = SaveButtonSet(path) != 0;
+    if (m_saveFailed)
+        ReportSaveFailure(AnsiToQString(path));
+}
+
+bool CPlaxonDlg::ChooseButtonSetFile(int kind, const QString &title)
+{
+    FileDialogRequest request = ButtonSetDialog(FileDialogRequest::Kind(kind));
+    request.title = title;
+    const FileDialogResult chosen = RunFileDialog(request);
     if (!chosen.accepted)
         return false;
     QByteArray name, path;
@@ -490,16 +540,32 @@ void CPlaxonDlg::OnLoad()
         return;
     MarkLastLaunch(-1);
     LoadButtonSet(g_Settings.LASTFNAME);
+    m_saveFailed = false; // what is in the panel now is what the file holds
     Refresh();
 }
 
-void CPlaxonDlg::OnSaveAs()
+void CPlaxonDlg::OnSaveAs(const QString &title)
 {
-    if (!ChooseButtonSetFile(FileDialogRequest::Save))
+    if (!ChooseButtonSetFile(FileDialogRequest::Save, title))
         return;
-    if (SaveButtonSet(g_Settings.LASTFNAME) != 0)
-        ReportSaveFailure(FieldToQString(g_Settings.LASTFNAME));
+    SaveButtonSetTo(g_Settings.LASTFNAME);
     Refresh();
+}
+
+bool CPlaxonDlg::MayCloseWithUnsavedSet()
+{
+    if (!ButtonSetUnsaved())
+        return true;
+    switch (ShowMessageBox(this, MessageTextFor(MessageText::UnsavedButtonSet), QStringLiteral("Plaxon"),
+                           MsgIcon::Question, MsgButtons::YesNoCancel)) {
+    case MSG_YES:
+        OnSaveAs();
+        return !ButtonSetUnsaved();
+    case MSG_NO:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void CPlaxonDlg::ReportSaveFailure(const QString &file)
@@ -509,6 +575,8 @@ void CPlaxonDlg::ReportSaveFailure(const QString &file)
 
 void CPlaxonDlg::OnCancel()
 {
+    if (!MayCloseWithUnsavedSet())
+        return;
     m_links.Shutdown();
     m_timer.stop();
     MyCDialog::OnCancel();

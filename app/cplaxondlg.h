@@ -11,6 +11,7 @@
 #include "connectionmanager.h"
 #include "journal.h"
 #include "mycdialog.h"
+#include "panelcommands.h"
 
 #include <QTimer>
 
@@ -49,19 +50,28 @@ public:
     int LastLaunch() const { return m_lastLaunch; }
     const Journal &CommandJournal() const { return m_journal; }
 
-    // Clicks a control as the operator would (the same handler runs); the
-    // command this built, code 0 when the click sent nothing.
-    CommandDelivery Press(int controlId);
-    // Sets the brightness and the trackbar to value, then sends it as F8 does,
-    // to the stations flagged in stations; code 0 when nothing was sent.
-    CommandDelivery SendBrightnessTo(int value, const unsigned char (&stations)[STATION_COUNT]);
+    // Clicks a control as the operator would: its BN_CLICKED handler runs,
+    // as for the mouse.
+    void Press(int controlId) { OnCmdMsg(BN_CLICKED, controlId, GetDlgItem(controlId)); }
+    // Every command to the stations, from the window's controls and keys
+    // and from remote control, runs through these rules.
+    PanelCommands &Commands() { return m_commands; }
     // A line of the panel's own making in its journal.
     void JournalRemark(const QString &text) { m_journal.AppendRemark(text); }
+    // True while the button set in the panel is in no file: a set never
+    // saved (no LASTFNAME) that holds buttons, or one whose last save failed.
+    bool ButtonSetUnsaved() const;
+
+    // How long the "Nothing sent" tip stays at a refused control.
+    static constexpr int REFUSAL_TIP_MS = 2000;
 
 signals:
     // Something an observer of the panel may show has changed or may have:
     // emitted at each tick, after each command, load, edit and refresh.
     void StateChanged();
+    // A station that had a connection lost its last one; the window has asked
+    // the desktop for the operator's attention.
+    void AttentionRequested(int station);
 
 public:
 
@@ -79,24 +89,35 @@ protected:
     virtual int RunButtonEditor();
 
 private:
+    friend class PanelCommands;
+
     void OnAccelerator(int command);
+    // A command from the window's own control at (the control the operator
+    // pressed): a refusal shows its reason there for a moment.
+    void RunFromPanel(const PanelCommand &command, QWidget *at);
+    void ShowNothingSent(QWidget *at, const Refusal &refusal);
+    void OnLinkEvent(int link, LinkEvent event, int error);
     void OnSettings();
     // The settings dialog, its save, and the reload (or, when the save
     // failed, the record kept as entered); run while the links are paused.
     void EditSettings();
     void OnButtonEditor();
     void OnLoad();
-    void OnSaveAs();
+    // Save As; title names the file dialog (empty: the platform's own).
+    void OnSaveAs(const QString &title = QString());
     // The file dialog of Load (Open) or Save As (Save); on a usable choice the
     // file is recorded in LASTPROG / LASTFNAME and the settings are saved.
-    bool ChooseButtonSetFile(int kind);
+    bool ChooseButtonSetFile(int kind, const QString &title = QString());
+    void SaveButtonSetTo(const char *path);
+    // Asked before the window ends with a set in no file: false keeps it open.
+    bool MayCloseWithUnsavedSet();
     void CutToLayout();
     void SetIcons();
     void ShowLinkState(int32_t state);
     void ReportSaveFailure(const QString &file);
     void SetControlTextOf(int id, const QString &text);
     QString ToolTipFor(int id) const;
-    // Keeps and journals a command that was built.
+    // Keeps a command that was built, for the status tooltip and observers.
     void Sent(const CommandDelivery &delivery);
     void MarkLastLaunch(int button);
     // The hint over an empty button area, shown while no launch button is.
@@ -111,7 +132,8 @@ private:
     Journal m_journal;
     CommandDelivery m_lastDelivery;
     int m_lastLaunch = -1;
-    uint64_t m_sentCount = 0; // commands built, so Press knows whether its click sent one
+    bool m_saveFailed = false; // the last save of the button set did not reach its file
+    PanelCommands m_commands{*this};
     uint32_t m_reachable = 0;
     QLabel *m_emptyHint = nullptr;
 };

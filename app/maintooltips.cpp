@@ -21,11 +21,13 @@ QString LinkStatusText(const ClientSocket &link)
 QString StatusListText()
 {
     QString text;
-    ForEachConfiguredLink([&text](int, int, int index) {
+    ForEachConfiguredLink([&text](int station, int, int index) {
         const ClientSocket &link = Link(index);
         if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n')))
             text += QStringLiteral("\r\n");
-        text += AnsiToQString(link.Address()) + QStringLiteral(":%1  ").arg(link.Port()) + LinkStatusText(link);
+        // The station's name first: which one is down must show at a glance.
+        text += QStringLiteral("PC%1 ").arg(station + 1) + AnsiToQString(link.Address())
+            + QStringLiteral(":%1  ").arg(link.Port()) + LinkStatusText(link);
     });
     return text;
 }
@@ -130,6 +132,14 @@ QString HelpText(int controlId)
         {1903, "F3 - enable PC3 bright control", "F3 - povolit u PC3 aktualizaci jasu"},
         {1904, "F4 - enable PC4 bright control", "F4 - povolit u PC4 aktualizaci jasu"},
         {2206, "F8 - set bright to selected PCs", "F8 - nastavit vybraný jas"},
+        // The buttons that show only an icon.
+        {2200, "Load a button set", "Načíst sadu tlačítek"},
+        {2201, "Save the button set as", "Uložit sadu tlačítek jako"},
+        {2213, "Edit the buttons", "Upravit tlačítka"},
+        {2101, "Play on every station", "Přehrát na všech stanicích"},
+        {2207, "Pause on every station", "Pozastavit na všech stanicích"},
+        {2100, "Stop every station", "Zastavit všechny stanice"},
+        {2203, "Settings", "Nastavení"},
     };
     // Only the two languages have a help table; any other LANG shows none.
     if (g_Settings.LANG > 1)

@@ -8,7 +8,8 @@
 class ClientSocket;
 class CommandDelivery;
 
-// The status list of the link-state icon: one entry per configured link.
+// The status list of the link-state icon: one entry per configured link,
+// "PC2 localhost:7003  " and its state.
 QString StatusListText();
 // One link's part of that list: "* OK connected *" or its error.
 QString LinkStatusText(const ClientSocket &link);

@@ -3,6 +3,7 @@
 #include "configmodel.h"
 #include "markerbitmaps.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
 
@@ -27,25 +28,24 @@ void MyCButton::paintEvent(QPaintEvent *)
     // Rectangles with exclusive right and bottom edges, as the drawing rules count them.
     const int right = width();
     const int bottom = height();
-    const bool focused = hasFocus();
-    const bool pushed = isDown();
-
-    QRect r(0, 0, right, bottom);
-    if (focused)
-        r.adjust(1, 1, -1, -1);
+    const QRect all(0, 0, right, bottom);
 
     QStyleOptionButton frame;
     frame.initFrom(this);
-    frame.rect = r;
+    frame.rect = all;
     frame.state &= ~QStyle::State_HasFocus;
-    frame.state |= pushed ? QStyle::State_Sunken : QStyle::State_Raised;
+    frame.state |= isDown() ? QStyle::State_Sunken : QStyle::State_Raised;
     style()->drawControl(QStyle::CE_PushButtonBevel, &frame, &p, this);
 
-    const QRect face = r.adjusted(1, 1, -2, -2);
+    const QRect face = all.adjusted(1, 1, -2, -2);
     if (m_color != 0)
         p.fillRect(face, QColor(int(m_color & 0xFF), int((m_color >> 8) & 0xFF), int((m_color >> 16) & 0xFF)));
     else if (m_flags & INLINE_BIT)
         p.fillRect(face, InlineFace(palette().color(QPalette::Button)));
+
+    // Beneath everything else: the focus must never hide what the button says.
+    if (hasFocus())
+        DrawFocusFrame(p, all);
 
     DrawMarkers(p, right, bottom);
 
@@ -53,7 +53,6 @@ void MyCButton::paintEvent(QPaintEvent *)
     bold.setWeight(QFont::Weight(800));
     p.setFont(bold);
     p.setPen(CaptionColour());
-    const QRect all(0, 0, right, bottom);
     // Captions keep the CR LF of the files; a line break is the LF alone here.
     const QString caption = text().remove(QLatin1Char('\r'));
     if (g_Settings.DLG_MULTILINE)
@@ -61,23 +60,35 @@ void MyCButton::paintEvent(QPaintEvent *)
     else
         p.drawText(all, Qt::AlignCenter | Qt::TextSingleLine | Qt::TextShowMnemonic, caption);
 
-    DrawLastLaunchBar(p, all);
+    DrawLastLaunchMark(p, all);
+}
 
-    if (focused) {
-        p.setPen(Qt::black);
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(all.adjusted(0, 0, -1, -1));
-        // The dotted focus rectangle: every other pixel, 4 pixels inside the border.
-        const QRect dots = all.adjusted(4, 4, -4, -4);
-        for (int x = dots.left(); x < dots.left() + dots.width(); x += 2) {
-            p.drawPoint(x, dots.top());
-            p.drawPoint(x, dots.top() + dots.height() - 1);
-        }
-        for (int y = dots.top(); y < dots.top() + dots.height(); y += 2) {
-            p.drawPoint(dots.left(), y);
-            p.drawPoint(dots.left() + dots.width() - 1, y);
-        }
+void MyCButton::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // The second press of a double click is no second launch, as with the
+    // owner-drawn buttons the panel was written for: it is let go unclicked.
+    m_inDoubleClick = true;
+    setDown(false);
+    event->accept();
+}
+
+void MyCButton::mouseMoveEvent(QMouseEvent *event)
+{
+    // Moving within the button would press it again, and its release click.
+    if (m_inDoubleClick) {
+        event->accept();
+        return;
     }
+    QPushButton::mouseMoveEvent(event);
+}
+
+void MyCButton::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (m_inDoubleClick && event->button() == Qt::LeftButton) {
+        m_inDoubleClick = false;
+        setDown(false);
+    }
+    QPushButton::mouseReleaseEvent(event);
 }
 
 void MyCButton::SetLastLaunch(bool on)
@@ -114,21 +125,48 @@ void MyCButton::DrawMarkers(QPainter &p, int right, int bottom) const
     const int y = bottom - 16;
     for (int i = 0; i < MARKER_COUNT; ++i) {
         if (m_flags & (1u << i)) {
-            // A station that nothing reaches keeps its place, with a grey digit.
-            p.drawImage(x, y, m_unreachable & (1u << i) ? UnreachableMarkerBitmap(i) : MarkerBitmap(i));
+            // A station that nothing reaches keeps its place, with a grey
+            // digit crossed out, so its state does not rest on colour alone.
+            if (m_unreachable & (1u << i)) {
+                p.drawImage(x, y, UnreachableMarkerBitmap(i));
+                p.setPen(palette().color(QPalette::ButtonText));
+                p.drawLine(x, y + MARKER_HEIGHT - 1, x + MARKER_WIDTH - 1, y + 1);
+            } else {
+                p.drawImage(x, y, MarkerBitmap(i));
+            }
             x += MARKER_WIDTH;
         }
     }
 }
 
-void MyCButton::DrawLastLaunchBar(QPainter &p, const QRect &r) const
+void MyCButton::DrawLastLaunchMark(QPainter &p, const QRect &r) const
 {
     if (!m_lastLaunch)
         return;
-    // Three pixels wide inside the frame, x from left + 2 to left + 4 and y
-    // from top + 3 to bottom - 4 (bottom exclusive, as the rectangle counts).
-    p.fillRect(QRect(QPoint(r.left() + 2, r.top() + 3), QPoint(r.left() + 4, r.top() + r.height() - 4)),
-               palette().color(QPalette::Highlight));
+    const QColor highlight = palette().color(QPalette::Highlight);
+    // The bar: three pixels wide inside the frame, x from left + 2 to left + 4
+    // and y from top + 3 to bottom - 4 (bottom exclusive, as the rectangle counts).
+    p.fillRect(QRect(QPoint(r.left() + 2, r.top() + 3), QPoint(r.left() + 4, r.top() + r.height() - 4)), highlight);
+    // The outline: two pixels along the button's edge, over the frame.
+    for (int i = 0; i < LAST_LAUNCH_OUTLINE; ++i) {
+        const QRect ring = r.adjusted(i, i, -i, -i);
+        p.fillRect(QRect(ring.left(), ring.top(), ring.width(), 1), highlight);
+        p.fillRect(QRect(ring.left(), ring.bottom(), ring.width(), 1), highlight);
+        p.fillRect(QRect(ring.left(), ring.top(), 1, ring.height()), highlight);
+        p.fillRect(QRect(ring.right(), ring.top(), 1, ring.height()), highlight);
+    }
+}
+
+void MyCButton::DrawFocusFrame(QPainter &p, const QRect &r) const
+{
+    // One pixel, half-tone in the caption's colour, inside the outline; the
+    // bar is drawn over it.
+    QColor colour = CaptionColour();
+    colour.setAlpha(FOCUS_FRAME_ALPHA);
+    const QRect frame = r.adjusted(FOCUS_FRAME_INSET, FOCUS_FRAME_INSET, -FOCUS_FRAME_INSET - 1, -FOCUS_FRAME_INSET - 1);
+    p.setPen(colour);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(frame);
 }
 
 QColor MyCButton::CaptionColour() const

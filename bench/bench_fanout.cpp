@@ -139,7 +139,7 @@ int main(int argc, char *argv[])
     const Samples panel = Measure(progress, names, [&](int n) {
         const CommandDelivery delivery = SendLaunch(0);
         if (Journal *journal = journals[n % kJournalModes])
-            journal->AppendCommand(delivery);
+            journal->AppendCommand(delivery, QStringLiteral("panel  button 1 \"bench\""));
     });
     manager.Shutdown();
     perLine.Flush();

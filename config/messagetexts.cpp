@@ -11,6 +11,7 @@ QString MessageTextFor(MessageText text)
          "Could not save file (an access error):\n%1"},
         {"Soubor nelze použít: jeho název nebo cesta je příliš dlouhá nebo obsahuje znaky, které program neumí uložit:\n%1",
          "Cannot use the file: its name or path is too long or holds characters the program cannot store:\n%1"},
+        {"Sada tlačítek není uložena. Uložit ji?", "The button set is not saved. Save it?"},
     };
     return QString::fromUtf8(texts[int(text)][LangIndex()]);
 }

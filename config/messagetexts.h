@@ -9,6 +9,7 @@ enum class MessageText {
     LoadError,     // a button set that cannot be loaded
     SaveError,     // a file that could not be written; %1 is the file
     FileNameError, // a chosen file whose name the records cannot hold; %1 is the file
+    UnsavedButtonSet, // the window closes with a button set that is in no file
 };
 
 QString MessageTextFor(MessageText text);

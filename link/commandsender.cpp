@@ -19,8 +19,6 @@ CommandDelivery Started(int32_t code)
 // record still goes to all four, as links of others are never connected.
 CommandDelivery SendToAllStations(int32_t code)
 {
-    if (LastTickLinkState() == LINKS_NONE)
-        return {};
     CommandDelivery delivery = Started(code);
     const CommandRecord record = BuildCommandRecord(code);
     for (int s = 0; s < STATION_COUNT; ++s) {
@@ -35,7 +33,7 @@ CommandDelivery SendToAllStations(int32_t code)
 
 CommandDelivery SendLaunch(int button)
 {
-    if (button < 0 || button >= BUTTON_COUNT || LastTickLinkState() == LINKS_NONE)
+    if (button < 0 || button >= BUTTON_COUNT)
         return {};
     const ButtonRecord &b = g_Buttons.BUTTON[button];
     CommandDelivery delivery;

@@ -84,9 +84,9 @@ QString Journal::PathFor(const QDate &date) const
     return m_folder + QLatin1Char('/') + date.toString(QString::fromLatin1(kDayFormat)) + QStringLiteral(".txt");
 }
 
-QString Journal::CommandText(const CommandDelivery &delivery)
+QString Journal::CommandText(const CommandDelivery &delivery, const QString &origin)
 {
-    QString text = QString::fromLatin1(CommandName(delivery.code));
+    QString text = QString::fromLatin1(CommandName(delivery.code)) + QStringLiteral("  ") + origin;
     const bool run = delivery.code == CMD_RUN || delivery.code == CMD_RUN_INLINE;
     if (delivery.code == CMD_BRIGHTNESS)
         text += QStringLiteral("  %1").arg(delivery.brightness);
@@ -94,6 +94,11 @@ QString Journal::CommandText(const CommandDelivery &delivery)
         if (delivery.station[s].meant)
             text += QStringLiteral("  ") + StationText(s, delivery.station[s], run);
     return text;
+}
+
+QString Journal::RefusalText(const QString &source, const QString &command, const QString &reason)
+{
+    return QStringLiteral("refused  %1  %2  %3").arg(source, command, reason);
 }
 
 QString Journal::LinkEventText(int linkIndex, LinkEvent event, int error)
@@ -119,10 +124,11 @@ QString Journal::LinkEventText(int linkIndex, LinkEvent event, int error)
     return text + QStringLiteral("lost  %1  %2").arg(error).arg(reason);
 }
 
-void Journal::AppendCommand(const CommandDelivery &delivery)
+void Journal::AppendCommand(const CommandDelivery &delivery, const QString &origin)
 {
     if (delivery.Built())
-        Append(delivery.sentAt.isValid() ? delivery.sentAt : QDateTime::currentDateTime(), CommandText(delivery));
+        Append(delivery.sentAt.isValid() ? delivery.sentAt : QDateTime::currentDateTime(),
+               CommandText(delivery, origin));
 }
 
 void Journal::AppendLinkEvent(int linkIndex, LinkEvent event, int error)

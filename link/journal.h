@@ -1,7 +1,7 @@
 #pragma once
 
 // The journal: one UTF-8 line per command sent, per link that came up or
-// went down and per remote command refused, appended to
+// went down and per command refused, appended to
 // PLAXONDATA/journal/YYYY-MM-DD.txt (local date). The program only writes it. Lines go into an open, buffered file; a failure
 // stops the journal for this window but never the panel, and the first one
 // is kept for the status tooltip.
@@ -35,7 +35,9 @@ public:
     // files are left alone. The number removed.
     static int RemoveOld(const QString &folder, const QDate &today);
 
-    void AppendCommand(const CommandDelivery &delivery);
+    // origin: where the command came from ("panel", "http ADDRESS", "osc
+    // ADDRESS"), for a launch followed by the button's number and caption.
+    void AppendCommand(const CommandDelivery &delivery, const QString &origin);
     void AppendLinkEvent(int linkIndex, LinkEvent event, int error);
     // Any other line, such as a remote command that was refused.
     void AppendRemark(const QString &text);
@@ -50,7 +52,9 @@ public:
     QString FailureText() const;
 
     // The line texts, without time and line end.
-    static QString CommandText(const CommandDelivery &delivery);
+    static QString CommandText(const CommandDelivery &delivery, const QString &origin);
+    // A command that was not sent: "refused  SOURCE  COMMAND  REASON".
+    static QString RefusalText(const QString &source, const QString &command, const QString &reason);
     static QString LinkEventText(int linkIndex, LinkEvent event, int error);
 
 private:

@@ -141,12 +141,10 @@ void OscReceiver::Handle(const QByteArray &datagram, const QHostAddress &sender,
             m_panel.JournalRefusal(QStringLiteral("osc  %1  dropped: %2").arg(from, reason));
         return;
     }
-    const RemoteOutcome outcome = m_panel.Run(*command);
-    if (outcome.status == RemoteOutcome::Status::Done) {
+    // A refusal is journaled where the rules are.
+    const RemoteOutcome outcome = m_panel.Run(*command, {CommandSource::Kind::Osc, from});
+    if (outcome.status == RemoteOutcome::Status::Done)
         ++m_executed;
-    } else {
+    else
         ++m_dropped;
-        m_panel.JournalRefusal(
-            QStringLiteral("osc  %1  %2  refused: %3").arg(from, RemoteCommandText(*command), outcome.reason));
-    }
 }

@@ -1,37 +1,10 @@
 #include "panelremote.h"
 
-#include "connectionmanager.h"
 #include "cplaxondlg.h"
-#include "layouttypes.h"
-#include "maintemplates.h"
 #include "panelstatejson.h"
 
 #include <QApplication>
 #include <QEvent>
-
-namespace {
-
-RemoteOutcome Refused(const QString &reason)
-{
-    RemoteOutcome outcome;
-    outcome.status = RemoteOutcome::Status::Refused;
-    outcome.reason = reason;
-    return outcome;
-}
-
-RemoteOutcome Done(const CommandDelivery &delivery, const QString &nothingSent)
-{
-    if (!delivery.Built())
-        return Refused(nothingSent);
-    RemoteOutcome outcome;
-    outcome.status = RemoteOutcome::Status::Done;
-    outcome.delivery = delivery;
-    return outcome;
-}
-
-const QString kNoLinks = QStringLiteral("no station is connected");
-
-} // namespace
 
 PanelRemote::PanelRemote(QObject *parent) : QObject(parent)
 {
@@ -57,9 +30,7 @@ void PanelRemote::Attach(CPlaxonDlg *panel)
 
 bool PanelRemote::DialogOpen() const
 {
-    // The panel runs modal itself: any other modal window is one of its dialogs.
-    const QWidget *modal = QApplication::activeModalWidget();
-    return m_panel && modal && modal != m_panel;
+    return m_panel && m_panel->Commands().DialogOpen();
 }
 
 bool PanelRemote::eventFilter(QObject *watched, QEvent *event)
@@ -72,58 +43,21 @@ bool PanelRemote::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
-RemoteOutcome PanelRemote::Run(const RemoteCommand &command)
+RemoteOutcome PanelRemote::Run(const RemoteCommand &command, const CommandSource &source)
 {
-    if (!m_panel)
-        return Refused(QStringLiteral("the panel is starting"));
-    if (DialogOpen())
-        return Refused(QStringLiteral("a dialog of the panel is open"));
-    switch (command.action) {
-    case RemoteAction::Launch:
-        return RunLaunch(command.button);
-    case RemoteAction::Brightness:
-        return RunBrightness(command);
-    case RemoteAction::Play:
-    case RemoteAction::Pause:
-    case RemoteAction::Stop:
-        break;
+    RemoteOutcome outcome;
+    if (!m_panel) {
+        outcome.reason = QStringLiteral("the panel is starting");
+        return outcome;
     }
-    if (LastTickLinkState() == LINKS_NONE)
-        return Refused(kNoLinks);
-    const int control = command.action == RemoteAction::Play    ? IDC_PLAY
-                        : command.action == RemoteAction::Pause ? IDC_PAUSE
-                                                                : IDC_STOP;
-    return Done(m_panel->Press(control), kNoLinks);
-}
-
-RemoteOutcome PanelRemote::RunLaunch(int button)
-{
-    if (button < 1 || button > BUTTON_COUNT)
-        return Refused(QStringLiteral("there is no button %1").arg(button));
-    const int k = button - 1;
-    if (!g_Buttons.BUTTON[k].ENABLE)
-        return Refused(QStringLiteral("button %1 is not shown").arg(button));
-    if (k >= ButtonsInView(g_Settings.DIALOG))
-        return Refused(QStringLiteral("button %1 is out of view").arg(button));
-    if (LastTickLinkState() == LINKS_NONE)
-        return Refused(kNoLinks);
-    return Done(m_panel->Press(IDC_LAUNCH_FIRST + k),
-                QStringLiteral("button %1 has no program for an enabled station").arg(button));
-}
-
-RemoteOutcome PanelRemote::RunBrightness(const RemoteCommand &command)
-{
-    if (!g_Settings.BRIGHT_ENA)
-        return Refused(QStringLiteral("brightness control is off"));
-    unsigned char stations[STATION_COUNT] = {};
-    for (int s = 0; s < STATION_COUNT; ++s) {
-        const bool wanted = command.stations ? (*command.stations >> s) & 1u : m_panel->PcFlags()[s] != 0;
-        // As on the panel: stations 2 to 4 can be ticked only while enabled.
-        if (wanted && s > 0 && !g_Settings.PC[s].ENABLE)
-            return Refused(QStringLiteral("station %1 is not enabled").arg(s + 1));
-        stations[s] = wanted ? 1 : 0;
+    const CommandOutcome result = m_panel->Commands().Run(command, source);
+    if (!result.Sent()) {
+        outcome.reason = result.refusal.Text();
+        return outcome;
     }
-    return Done(m_panel->SendBrightnessTo(command.brightness, stations), QStringLiteral("brightness control is off"));
+    outcome.status = RemoteOutcome::Status::Done;
+    outcome.delivery = result.delivery;
+    return outcome;
 }
 
 QJsonObject PanelRemote::State() const

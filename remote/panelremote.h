@@ -2,7 +2,7 @@
 
 // The remote side's hold on the panel: the window now running (the start-up
 // loop builds a new one after a layout change), its state for observers, and
-// the commands, run through the window's own handlers on the interface
+// the commands, run through the window's PanelCommands on the interface
 // thread under the rules of a click.
 
 #include "remotecommand.h"
@@ -23,7 +23,8 @@ public:
     void Attach(CPlaxonDlg *panel);
     CPlaxonDlg *Panel() const { return m_panel; }
 
-    RemoteOutcome Run(const RemoteCommand &command);
+    // source: who sent it, for the journal.
+    RemoteOutcome Run(const RemoteCommand &command, const CommandSource &source);
     // The panel as GET /api/state and the events show it.
     QJsonObject State() const;
     // True while a window of the panel's own (settings, editor, file dialog,
@@ -41,9 +42,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    RemoteOutcome RunLaunch(int button);
-    RemoteOutcome RunBrightness(const RemoteCommand &command);
-
     QPointer<CPlaxonDlg> m_panel;
     QMetaObject::Connection m_changed;
 };

@@ -160,7 +160,7 @@ ApiReply RemoteApi::Command(const ApiRequest &request)
                          : name == QLatin1String("pause") ? RemoteAction::Pause
                                                           : RemoteAction::Stop;
     }
-    const RemoteOutcome outcome = m_panel.Run(command);
+    const RemoteOutcome outcome = m_panel.Run(command, {CommandSource::Kind::Http, request.peer});
     if (outcome.status != RemoteOutcome::Status::Done)
         return Failure(HTTP_CONFLICT, outcome.reason);
     return Json(HTTP_OK, {{QStringLiteral("ok"), true}, {QStringLiteral("delivery"), DeliveryJson(outcome.delivery)}});

@@ -13,6 +13,7 @@ class PanelRemote;
 class RemotePairing;
 
 struct ApiRequest {
+    QString peer;      // the client's "ADDRESS:PORT", for the journal
     QByteArray method; // as sent: "GET", "POST", ...
     QString path;
     QByteArray host;

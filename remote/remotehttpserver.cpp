@@ -57,6 +57,14 @@ ApiRequest FromHttp(const QHttpServerRequest &request)
     return api;
 }
 
+// "ADDRESS:PORT" of a client, an IPv4 peer on a dual-stack socket as IPv4.
+QString PeerText(const QHostAddress &address, quint16 port)
+{
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    return QStringLiteral("%1:%2").arg((isV4 ? QHostAddress(v4) : address).toString()).arg(port);
+}
+
 // The host and port a WebSocket's handshake named, as its Host header had them.
 QByteArray HostOf(const QWebSocket &client)
 {
@@ -113,7 +121,9 @@ bool RemoteHttpServer::handleRequest(const QHttpServerRequest &request, QTcpSock
         Write(makeResponder(request, socket), reply);
         return false;
     }
-    Write(makeResponder(request, socket), m_api->Answer(FromHttp(request)));
+    ApiRequest api = FromHttp(request);
+    api.peer = PeerText(socket->peerAddress(), socket->peerPort());
+    Write(makeResponder(request, socket), m_api->Answer(api));
     return true;
 }
 

@@ -39,6 +39,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QScopeGuard>
 
 #include <condition_variable>
 #include <memory>
@@ -121,6 +122,16 @@ private slots:
     void layouts();
     void refreshShowsTheButtonTable();
     void tooltips();
+    void iconButtonsTellWhatTheyDo_data();
+    void iconButtonsTellWhatTheyDo();
+    void refusedPressSaysSo_data();
+    void refusedPressSaysSo();
+    void rulesGoByTheLiveLinks();
+    void doubleClickLaunchesOnce();
+    void newSetIsOfferedAFile();
+    void closingAsksOnceForASetInNoFile_data();
+    void closingAsksOnceForASetInNoFile();
+    void lostStationAsksForAttention();
     void firstStartWithoutAButtonSet();
     void loadAndSaveAs();
     void failedSavesAreReported();
@@ -447,8 +458,9 @@ void TestCPlaxonDlg::tooltips()
     QTRY_COMPARE(Link(8).State(), LINK_CREATED);
     WaitForLinks(LINKS_PARTIAL);
     const QString status = StatusListText();
-    const QString expected = QStringLiteral("127.0.0.1:%1  * OK connected *\r\n127.0.0.1:%2  * OK connected *\r\n"
-                                            "127.0.0.1:%3  * OK connected *\r\n127.0.0.1:%4  Err: 10061  ")
+    // Each entry names its station, so which one is down shows at a glance.
+    const QString expected = QStringLiteral("PC1 127.0.0.1:%1  * OK connected *\r\nPC1 127.0.0.1:%2  * OK connected *\r\n"
+                                            "PC2 127.0.0.1:%3  * OK connected *\r\nPC3 127.0.0.1:%4  Err: 10061  ")
                                  .arg(m_sink[0].Port()).arg(m_sink[1].Port()).arg(m_sink[2].Port()).arg(refusing);
     QVERIFY2(status.startsWith(expected), qPrintable(status));
     // The system's text follows LANG: Czech for 0, English for 1.
@@ -466,9 +478,57 @@ void TestCPlaxonDlg::tooltips()
     g_Settings.LANG = 0;
     QCOMPARE(HelpText(1903), QStringLiteral("F3 - povolit u PC3 aktualizaci jasu"));
     QCOMPARE(HelpText(2206), QString::fromUtf8("F8 - nastavit vybraný jas"));
-    QCOMPARE(HelpText(2203), QString());
+    QCOMPARE(HelpText(IDC_PROGRAM_NAME), QString());
     g_Settings.LANG = 5;
     QCOMPARE(HelpText(1901), QString());
+}
+
+void TestCPlaxonDlg::iconButtonsTellWhatTheyDo_data()
+{
+    QTest::addColumn<int>("lang");
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QString>("text");
+    const struct {
+        int id;
+        const char *english;
+        const char *czech;
+    } rows[] = {
+        {IDC_LOAD, "Load a button set", "Načíst sadu tlačítek"},
+        {IDC_SAVE_AS, "Save the button set as", "Uložit sadu tlačítek jako"},
+        {IDC_EDITOR, "Edit the buttons", "Upravit tlačítka"},
+        {IDC_PLAY, "Play on every station", "Přehrát na všech stanicích"},
+        {IDC_PAUSE, "Pause on every station", "Pozastavit na všech stanicích"},
+        {IDC_STOP, "Stop every station", "Zastavit všechny stanice"},
+        {IDC_SETTINGS, "Settings", "Nastavení"},
+    };
+    for (const auto &r : rows) {
+        QTest::addRow("%d English", r.id) << 1 << r.id << QString::fromUtf8(r.english);
+        QTest::addRow("%d Czech", r.id) << 0 << r.id << QString::fromUtf8(r.czech);
+    }
+}
+
+// The buttons that show only an icon say, on hovering, what they do, in the
+// operator's language; the window's controls stay where the template puts them.
+void TestCPlaxonDlg::iconButtonsTellWhatTheyDo()
+{
+    QFETCH(int, lang);
+    QFETCH(int, id);
+    QFETCH(QString, text);
+    g_Settings.LANG = uint8_t(lang);
+    QVERIFY(Open());
+    QWidget *button = m_panel->GetDlgItem(id);
+    const QRect before = button->geometry();
+    const QSize window = m_panel->size();
+    QToolTip::hideText();
+    QHelpEvent help(QEvent::ToolTip, QPoint(4, 4), button->mapToGlobal(QPoint(4, 4)));
+    QApplication::sendEvent(button, &help);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QTextDocument shown;
+    shown.setHtml(QToolTip::text());
+    QCOMPARE(shown.toPlainText(), text);
+    QCOMPARE(button->geometry(), before);
+    QCOMPARE(m_panel->size(), window);
+    QToolTip::hideText();
 }
 
 void TestCPlaxonDlg::firstStartWithoutAButtonSet()
@@ -1070,10 +1130,11 @@ void TestCPlaxonDlg::journalKeepsCommandsAndLinkChanges()
     QTest::keyClick(m_panel.get(), Qt::Key_F8);
     QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_STOP), Qt::LeftButton);
     QStringList texts = JournalTexts();
+    // Where each came from; a launch also names its button.
     QCOMPARE(texts.mid(3), QStringList({
-        QStringLiteral("CMD_RUN  PC1 \"show\\intro\" 2/2  PC2 \"show\\intro wide\" 1/1"),
-        QStringLiteral("CMD_BRIGHTNESS  10  PC2 1/1"),
-        QStringLiteral("CMD_STOP  PC1 2/2  PC2 1/1"),
+        QStringLiteral("CMD_RUN  panel  button 1 \"Intro\"  PC1 \"show\\intro\" 2/2  PC2 \"show\\intro wide\" 1/1"),
+        QStringLiteral("CMD_BRIGHTNESS  panel  10  PC2 1/1"),
+        QStringLiteral("CMD_STOP  panel  PC1 2/2  PC2 1/1"),
     }));
 
     // Station 2 goes away, after reading all it got, and comes back.
@@ -1086,7 +1147,9 @@ void TestCPlaxonDlg::journalKeepsCommandsAndLinkChanges()
     QTest::mouseClick(Launch(0), Qt::LeftButton);
     QTRY_COMPARE(JournalTexts().size(), 8);
     QCOMPARE(JournalTexts().last(),
-             QStringLiteral("CMD_RUN  PC1 \"show\\intro\" 2/2  PC2 \"show\\intro wide\" 0/1 (%1 not connected)").arg(port));
+             QStringLiteral("CMD_RUN  panel  button 1 \"Intro\"  PC1 \"show\\intro\" 2/2  PC2 \"show\\intro wide\" 0/1 "
+                            "(%1 not connected)")
+                 .arg(port));
     QVERIFY(m_sink[2].Listen(port));
     QTRY_COMPARE_WITH_TIMEOUT(JournalTexts().size(), 9, 10000);
     QCOMPARE(JournalTexts().last(), pc2 + QStringLiteral("connected"));
@@ -1113,6 +1176,258 @@ void TestCPlaxonDlg::unwritableJournalDoesNotStopThePanel()
     QTest::mouseClick(Launch(0), Qt::LeftButton); // still sent; still one message
     QTRY_COMPARE(m_sink[2].Received().size(), 208);
     QCOMPARE(LinkTooltip().count(QStringLiteral("journal cannot be written")), 1);
+}
+
+void TestCPlaxonDlg::refusedPressSaysSo_data()
+{
+    QTest::addColumn<int>("lang");
+    QTest::addColumn<int>("control");
+    QTest::addColumn<QString>("tip");
+    QTest::addColumn<QString>("line");
+    const QString noLinks = QStringLiteral("no station is connected");
+    QTest::newRow("launch, English") << 1 << IDC_LAUNCH_FIRST + 4
+                                     << QStringLiteral("Nothing sent: no station is connected")
+                                     << QStringLiteral("refused  panel  launch 5 \"Finale\"  ") + noLinks;
+    QTest::newRow("launch, Czech") << 0 << IDC_LAUNCH_FIRST + 4
+                                   << QString::fromUtf8("Nic neodesláno: žádná stanice není připojena")
+                                   << QStringLiteral("refused  panel  launch 5 \"Finale\"  ") + noLinks;
+    QTest::newRow("PLAY") << 1 << int(IDC_PLAY) << QStringLiteral("Nothing sent: no station is connected")
+                          << QStringLiteral("refused  panel  play  ") + noLinks;
+    QTest::newRow("PAUSE") << 1 << int(IDC_PAUSE) << QStringLiteral("Nothing sent: no station is connected")
+                           << QStringLiteral("refused  panel  pause  ") + noLinks;
+    QTest::newRow("STOP, Czech") << 0 << int(IDC_STOP)
+                                 << QString::fromUtf8("Nic neodesláno: žádná stanice není připojena")
+                                 << QStringLiteral("refused  panel  stop  ") + noLinks;
+}
+
+// A press that sends nothing says so at the pressed control, for a moment,
+// and in the journal; the panel goes on taking input meanwhile.
+void TestCPlaxonDlg::refusedPressSaysSo()
+{
+    QFETCH(int, lang);
+    QFETCH(int, control);
+    QFETCH(QString, tip);
+    QFETCH(QString, line);
+    ConfigureStation(0, true, "127.0.0.1", {RefusingPort()});
+    ConfigureStation(1, false, "127.0.0.1", {m_sink[2].Port()});
+    SetButton(4, "Finale", {"show\\finale"});
+    QCOMPARE(SaveButtonSet("set.PUC"), 0);
+    g_Settings.LANG = uint8_t(lang);
+    QVERIFY(Open());
+    QTRY_VERIFY(Link(0).Error() != 0);
+    QToolTip::hideText();
+    QWidget *pressed = m_panel->GetDlgItem(control);
+    QTest::mouseClick(pressed, Qt::LeftButton);
+    QVERIFY(QToolTip::isVisible());
+    QTextDocument shown;
+    shown.setHtml(QToolTip::text());
+    QCOMPARE(shown.toPlainText(), tip);
+    // At the pressed control: its tip window lies on or just below it.
+    const QRect at(pressed->mapToGlobal(QPoint(0, 0)), pressed->size());
+    QWidget *tipWindow = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->inherits("QTipLabel") && w->isVisible())
+            tipWindow = w;
+    QVERIFY(tipWindow);
+    QVERIFY2(qAbs(tipWindow->geometry().top() - at.bottom()) < 40 && tipWindow->geometry().left() < at.right()
+                 && tipWindow->geometry().right() > at.left(),
+             qPrintable(QStringLiteral("tip at %1,%2, control at %3,%4").arg(tipWindow->x()).arg(tipWindow->y()).arg(at.x()).arg(at.y())));
+    // Input goes on while it shows: F1 still ticks PC1.
+    QTest::keyClick(m_panel.get(), Qt::Key_F1);
+    QCOMPARE(m_panel->PcFlags()[0], 1);
+    QCOMPARE(JournalTexts().filter(QStringLiteral("refused")), QStringList({line}));
+    // It goes by itself after about two seconds.
+    QTRY_VERIFY_WITH_TIMEOUT(!QToolTip::isVisible(), CPlaxonDlg::REFUSAL_TIP_MS + 3000);
+    for (RecordSink &sink : m_sink)
+        QCOMPARE(sink.Received(), QByteArray());
+}
+
+// A launch goes as soon as a link is up, not only after the next tick has
+// seen it: right after the links come up, the last tick still says "none".
+void TestCPlaxonDlg::rulesGoByTheLiveLinks()
+{
+    bool caught = false;
+    for (int attempt = 0; attempt < 5 && !caught; ++attempt) {
+        m_panel.reset();
+        for (RecordSink &sink : m_sink)
+            sink.ClearReceived();
+        QVERIFY(Open());
+        QTRY_VERIFY_WITH_TIMEOUT(LinkState() != LINKS_NONE, 5000);
+        if (LastTickLinkState() != LINKS_NONE)
+            continue; // the next tick came first; try again
+        caught = true;
+        QTest::mouseClick(Launch(0), Qt::LeftButton);
+        QVERIFY(m_panel->LastDelivery().Built());
+    }
+    QVERIFY2(caught, "the links never came up between two ticks");
+    QTRY_VERIFY(m_sink[0].Received() == Run(CMD_RUN, "show\\intro") || m_sink[2].Received() == Run(CMD_RUN, "show\\intro wide"));
+}
+
+// A double click on a launch button is one launch; on PLAY it is two, as
+// ordinary push buttons give.
+void TestCPlaxonDlg::doubleClickLaunchesOnce()
+{
+    QVERIFY(Open());
+    WaitForLinks(LINKS_FULL);
+    const auto doubleClick = [](QWidget *w) {
+        QTest::mouseClick(w, Qt::LeftButton);
+        QTest::mousePress(w, Qt::LeftButton);
+        QTest::mouseDClick(w, Qt::LeftButton);
+        QTest::mouseRelease(w, Qt::LeftButton);
+    };
+    doubleClick(Launch(0));
+    doubleClick(m_panel->DlgItem<QPushButton>(IDC_PLAY));
+    const QByteArray play = RecordBytes(CMD_PLAY);
+    QTRY_COMPARE(m_sink[0].Received(), Run(CMD_RUN, "show\\intro") + play + play);
+    QTRY_COMPARE(m_sink[1].Received(), Run(CMD_RUN, "show\\intro") + play + play);
+    QTRY_COMPARE(m_sink[2].Received(), Run(CMD_RUN, "show\\intro wide") + play + play);
+    QCOMPARE(JournalTexts().filter(QStringLiteral("CMD_RUN")).size(), 1);
+}
+
+// A set built in a fresh folder (no LASTFNAME) is offered a file when the
+// editor closes with OK; cancelled, the set stays in the panel.
+void TestCPlaxonDlg::newSetIsOfferedAFile()
+{
+    g_Settings.LASTFNAME[0] = '\0';
+    g_Settings.LASTPROG[0] = '\0';
+    g_Buttons = ButtonTable{};
+    g_Settings.LANG = 1;
+    QVERIFY(Open());
+    m_boxes.clear();
+    m_panel->buttonEditor = [this] {
+        SetButton(0, "New", {"new\\one"});
+        return IDOK;
+    };
+    QList<FileDialogRequest> requests;
+    SetFileDialogHandler([&requests](const FileDialogRequest &r) {
+        requests << r;
+        return FileDialogResult{};
+    });
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_EDITOR), Qt::LeftButton);
+    QCOMPARE(requests.size(), 1);
+    QCOMPARE(requests[0].kind, FileDialogRequest::Save);
+    QCOMPARE(requests[0].title, QStringLiteral("Save the new button set"));
+    QVERIFY(Launch(0)->isVisible()); // cancelled: still in the panel
+    QCOMPARE(QByteArray(g_Buttons.BUTTON[0].NAME), QByteArray("New"));
+    QVERIFY(m_panel->ButtonSetUnsaved());
+
+    // In Czech, and this time a file is chosen: the set goes there.
+    g_Settings.LANG = 0;
+    const QString path = QDir::current().filePath(QStringLiteral("PLAXONDATA/new.PUC"));
+    QVERIFY(QDir().mkpath(QStringLiteral("PLAXONDATA")));
+    SetFileDialogHandler([&requests, path](const FileDialogRequest &r) {
+        requests << r;
+        return FileDialogResult{true, QStringLiteral("new.PUC"), path};
+    });
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_EDITOR), Qt::LeftButton);
+    QCOMPARE(requests.size(), 2);
+    QCOMPARE(requests[1].title, QString::fromUtf8("Uložit novou sadu tlačítek"));
+    QVERIFY(QFile::exists(path));
+    QVERIFY(!m_panel->ButtonSetUnsaved());
+    QCOMPARE(QByteArray(g_Settings.LASTPROG), QByteArray("new.PUC"));
+
+    // With a file, OK saves there and offers nothing; Cancel in a fresh folder offers nothing either.
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_EDITOR), Qt::LeftButton);
+    QCOMPARE(requests.size(), 2);
+    g_Settings.LASTFNAME[0] = '\0';
+    m_panel->buttonEditor = [] { return IDCANCEL; };
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_EDITOR), Qt::LeftButton);
+    QCOMPARE(requests.size(), 2);
+    QCOMPARE(m_boxes.size(), 0);
+}
+
+void TestCPlaxonDlg::closingAsksOnceForASetInNoFile_data()
+{
+    QTest::addColumn<int>("lang");
+    QTest::addColumn<bool>("closeBox"); // the close box, else Esc
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("chooseFile"); // Yes: the Save As dialog picks a file
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("Esc, Cancel") << 1 << false << MSG_CANCEL << false << false;
+    QTest::newRow("close box, No") << 1 << true << MSG_NO << false << true;
+    QTest::newRow("Esc, Yes, saved") << 0 << false << MSG_YES << true << true;
+    QTest::newRow("Esc, Yes, Save As cancelled") << 1 << false << MSG_YES << false << false;
+}
+
+// A window that closes with a set in no file asks once, Yes / No / Cancel;
+// with the set saved it asks nothing.
+void TestCPlaxonDlg::closingAsksOnceForASetInNoFile()
+{
+    QFETCH(int, lang);
+    QFETCH(bool, closeBox);
+    QFETCH(int, answer);
+    QFETCH(bool, chooseFile);
+    QFETCH(bool, closes);
+    g_Settings.LANG = uint8_t(lang);
+    QVERIFY(Open());
+    const auto close = [this, closeBox] {
+        if (closeBox)
+            m_panel->close();
+        else
+            QTest::keyClick(m_panel.get(), Qt::Key_Escape);
+    };
+    // Saved: the ordinary Esc, nothing asked.
+    m_boxes.clear();
+    close();
+    QCOMPARE(m_boxes.size(), 0);
+    QVERIFY(!m_panel->isVisible());
+    QCOMPARE(m_panel->result(), int(IDCANCEL));
+
+    g_Settings.LASTFNAME[0] = '\0'; // the set came from an editor in a fresh folder
+    QVERIFY(Open());
+    m_boxes.clear();
+    SetMessageBoxHandler([this, answer](const MessageBoxCall &call) {
+        m_boxes.append(call);
+        return answer;
+    });
+    const QString path = QDir::current().filePath(QStringLiteral("kept.PUC"));
+    int fileDialogs = 0;
+    SetFileDialogHandler([&fileDialogs, chooseFile, path](const FileDialogRequest &) {
+        ++fileDialogs;
+        return chooseFile ? FileDialogResult{true, QStringLiteral("kept.PUC"), path} : FileDialogResult{};
+    });
+    close();
+    QCOMPARE(m_boxes.size(), 1);
+    QCOMPARE(m_boxes[0].text, lang == 1 ? QStringLiteral("The button set is not saved. Save it?")
+                                        : QString::fromUtf8("Sada tlačítek není uložena. Uložit ji?"));
+    QCOMPARE(m_boxes[0].buttons, MsgButtons::YesNoCancel);
+    QCOMPARE(fileDialogs, answer == MSG_YES ? 1 : 0);
+    QCOMPARE(QFile::exists(path), chooseFile);
+    QCOMPARE(m_panel->isVisible(), !closes);
+    if (!closes) {
+        QVERIFY(Launch(0)->isVisible());
+        QCOMPARE(QByteArray(g_Buttons.BUTTON[0].NAME), QByteArray("Intro"));
+    }
+}
+
+// A station that loses its last connection asks for the operator's
+// attention; links the panel closes itself (settings) ask nothing.
+void TestCPlaxonDlg::lostStationAsksForAttention()
+{
+    QVERIFY(Open());
+    WaitForLinks(LINKS_FULL);
+    QSignalSpy attention(m_panel.get(), &CPlaxonDlg::AttentionRequested);
+    // The stations come back for the tests after this one, whatever happens here.
+    const quint16 ports[] = {m_sink[1].Port(), m_sink[2].Port()};
+    const auto relisten = qScopeGuard([this, ports] {
+        m_sink[1].Listen(ports[0]);
+        m_sink[2].Listen(ports[1]);
+    });
+    QTest::mouseClick(m_panel->DlgItem<QPushButton>(IDC_SETTINGS), Qt::LeftButton);
+    WaitForLinks(LINKS_FULL);
+    QCOMPARE(attention.size(), 0);
+
+    // Station 1 loses one of its two links: it is still reached, no call.
+    m_sink[1].StopListening();
+    m_sink[1].DropConnections();
+    QTRY_COMPARE_WITH_TIMEOUT(m_panel->Links().ShownState(), LINKS_PARTIAL, 5000);
+    QCOMPARE(attention.size(), 0);
+    // Station 2 loses its only one.
+    m_sink[2].StopListening();
+    m_sink[2].DropConnections();
+    QTRY_COMPARE_WITH_TIMEOUT(attention.size(), 1, 5000);
+    QCOMPARE(attention[0][0].toInt(), 2);
+    QVERIFY(Launch(0)->Unreachable() & 0x02u);
 }
 
 QTEST_MAIN(TestCPlaxonDlg)

@@ -4,6 +4,7 @@
 #include "resourceicons.h"
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QTest>
 
 namespace {
@@ -60,8 +61,11 @@ private slots:
     void captionColourFollowsTheFace();
     void faces_data();
     void faces();
+    void focusedAndPushed_data();
     void focusedAndPushed();
     void captionOnOneLineOrWrapped();
+    void doubleClickIsOneClick_data();
+    void doubleClickIsOneClick();
     void iconsResolve();
 };
 
@@ -117,18 +121,33 @@ void TestMyCButton::markers()
     f.button->SetUnreachable(unreachable);
     const QImage image = f.Grab();
     const int y = H - 16;
+    const QColor stroke = QApplication::palette().color(QPalette::ButtonText);
     for (int i = 0; i < left.size(); ++i) {
         // Digit pixels grey for a station nothing reaches, in its colour
-        // otherwise; the background as the marker bitmap has it.
+        // otherwise; the background as the marker bitmap has it. A grey one
+        // is also crossed out by a stroke from its lower left to its upper
+        // right, through every column.
         const bool grey = unreachable & (1u << marker[i]);
         const QImage coloured = MarkerBitmap(marker[i]);
+        QList<int> struckColumns;
         for (int my = 0; my < MARKER_HEIGHT; ++my)
             for (int mx = 0; mx < MARKER_WIDTH; ++mx) {
                 const QColor pixel = coloured.pixelColor(mx, my);
                 const bool digit = pixel != Face();
                 const QColor expected = digit && grey ? QColor(128, 128, 128) : pixel;
-                QCOMPARE(image.pixelColor(W - left[i] + mx, y + my), expected);
+                const QColor got = image.pixelColor(W - left[i] + mx, y + my);
+                if (grey && got == stroke && got != expected) {
+                    if (!struckColumns.contains(mx))
+                        struckColumns << mx;
+                    continue;
+                }
+                QCOMPARE(got, expected);
             }
+        QCOMPARE(struckColumns.size(), grey ? MARKER_WIDTH : 0);
+        if (grey) {
+            QCOMPARE(image.pixelColor(W - left[i], y + MARKER_HEIGHT - 1), stroke);
+            QCOMPARE(image.pixelColor(W - left[i] + MARKER_WIDTH - 1, y + 1), stroke);
+        }
     }
     // Nothing drawn left of the first marker in the marker band.
     const int first = left.isEmpty() ? 4 : left.first();
@@ -145,15 +164,23 @@ void TestMyCButton::lastLaunchBar()
 
     f.button->SetLastLaunch(true); // redraws by itself
     image = f.Grab();
-    // x from 2 to 4, y from 3 to H - 4, inside the frame; nothing around it.
+    // The bar: x from 2 to 4, y from 3 to H - 4, inside the frame.
     for (int y = 3; y <= H - 4; ++y)
         for (int x = 2; x <= 4; ++x)
             QCOMPARE(image.pixelColor(x, y), highlight);
-    for (const QPoint p : {QPoint(1, H / 2), QPoint(5, H / 2), QPoint(3, 2), QPoint(3, H - 3)})
+    // The outline: the two outermost pixels all round.
+    for (int i = 0; i < MyCButton::LAST_LAUNCH_OUTLINE; ++i)
+        for (const QPoint p : {QPoint(i, H / 2), QPoint(W - 1 - i, H / 2), QPoint(W / 2, i), QPoint(W / 2, H - 1 - i),
+                               QPoint(i, i), QPoint(W - 1 - i, H - 1 - i)})
+            QVERIFY2(image.pixelColor(p) == highlight, qPrintable(QStringLiteral("%1,%2").arg(p.x()).arg(p.y())));
+    // Nothing of it elsewhere.
+    for (const QPoint p : {QPoint(5, H / 2), QPoint(3, 2), QPoint(3, H - 3), QPoint(W - 3, H / 2), QPoint(W / 2, 2)})
         QVERIFY2(image.pixelColor(p) != highlight, qPrintable(QStringLiteral("%1,%2").arg(p.x()).arg(p.y())));
 
     f.button->SetLastLaunch(false);
-    QCOMPARE(f.Grab().pixelColor(3, H / 2), QColor(Qt::white));
+    image = f.Grab();
+    for (const QPoint p : {QPoint(3, H / 2), QPoint(0, H / 2), QPoint(W / 2, 0)})
+        QVERIFY(image.pixelColor(p) != highlight);
 }
 
 void TestMyCButton::captionColourFollowsTheFace_data()
@@ -221,28 +248,100 @@ void TestMyCButton::faces()
     QCOMPARE(MyCButton::InlineFace(QColor(192, 192, 192)), QColor(192, 128, 128));
 }
 
+void TestMyCButton::focusedAndPushed_data()
+{
+    QTest::addColumn<bool>("lastLaunch");
+    QTest::newRow("focus alone") << false;
+    QTest::newRow("focus on the last launch") << true;
+}
+
+// Focus is a thin half-tone frame inside the button; it neither looks like
+// the last launch's mark nor covers it.
 void TestMyCButton::focusedAndPushed()
 {
-    Fixture f(0, 0x00C0C0C0u);
+    QFETCH(bool, lastLaunch);
+    Fixture f(0x01, 0x00C0C0C0u, QStringLiteral("Go"));
+    const QColor face(192, 192, 192);
+    const QColor highlight = f.button->palette().color(QPalette::Highlight);
+    f.button->SetLastLaunch(lastLaunch);
+    const QImage unfocused = f.Grab();
     f.button->setFocus();
     f.button->setDown(true);
     QTRY_VERIFY(f.button->hasFocus());
     const QImage image = f.Grab();
-    for (const QPoint p : {QPoint(0, 0), QPoint(W - 1, 0), QPoint(0, H - 1), QPoint(W - 1, H - 1), QPoint(W / 2, 0)})
-        QCOMPARE(image.pixelColor(p), QColor(Qt::black));
-    // The dotted focus rectangle, 4 pixels inside the border: every other pixel.
-    QCOMPARE(image.pixelColor(4, 4), QColor(Qt::black));
-    QVERIFY(image.pixelColor(5, 4) != QColor(Qt::black));
-    QCOMPARE(image.pixelColor(6, 4), QColor(Qt::black));
-    QCOMPARE(image.pixelColor(4, 6), QColor(Qt::black));
-    QCOMPARE(image.pixelColor(20, 20), QColor(192, 192, 192)); // the face inside
+    constexpr int in = MyCButton::FOCUS_FRAME_INSET;
+    // The frame: one pixel, neither the face nor black nor the highlight.
+    QList<QPoint> frame = {QPoint(W - 1 - in, H / 2), QPoint(W / 2 - 30, in), QPoint(W / 2 - 30, H - 1 - in)};
+    if (!lastLaunch)
+        frame << QPoint(in, H / 2); // on the last launch the bar lies over it
+    for (const QPoint p : frame) {
+        const QColor got = image.pixelColor(p);
+        QVERIFY2(got != face && got != QColor(Qt::black) && got != highlight,
+                 qPrintable(QStringLiteral("%1,%2: %3").arg(p.x()).arg(p.y()).arg(got.name())));
+    }
+    QCOMPARE(image.pixelColor(W - 2 - in, H / 2), face);
+    // The bar, where there is one, is whole over the frame.
+    if (lastLaunch)
+        for (int y = 3; y <= H - 4; ++y)
+            QCOMPARE(image.pixelColor(3, y), highlight);
+    QCOMPARE(image.pixelColor(20, 20), face); // the face inside
+    // The edge: no black border; the mark, where there is one, exactly as without focus.
+    for (int x = 0; x < W; ++x)
+        for (int y : {0, 1, 3, H / 2, H - 4, H - 2, H - 1})
+            if (x < in || x >= W - in || y < in || y >= H - in) {
+                if (unfocused.pixelColor(x, y) == highlight)
+                    QCOMPARE(image.pixelColor(x, y), highlight);
+                if (!lastLaunch)
+                    QVERIFY(image.pixelColor(x, y) != highlight);
+            }
+    for (const QPoint p : {QPoint(0, 0), QPoint(W - 1, H - 1), QPoint(W / 2, 0)})
+        QVERIFY(image.pixelColor(p) != QColor(Qt::black));
 
     f.button->setDown(false);
     f.button->clearFocus();
     QTRY_VERIFY(!f.button->hasFocus());
-    const QImage plain = f.Grab();
-    QVERIFY(plain.pixelColor(4, 4) != QColor(Qt::black));
-    QVERIFY(plain.pixelColor(W / 2, 0) != QColor(Qt::black));
+    QCOMPARE(f.Grab().pixelColor(W - 1 - in, H / 2), face);
+}
+
+void TestMyCButton::doubleClickIsOneClick_data()
+{
+    QTest::addColumn<bool>("launchButton");
+    QTest::addColumn<bool>("moves"); // the mouse moves within the button during the second press
+    QTest::addColumn<int>("clicks");
+    // Ordinary push buttons keep their second click.
+    QTest::newRow("push button") << false << false << 2;
+    QTest::newRow("launch button") << true << false << 1;
+    QTest::newRow("launch button, mouse moving") << true << true << 1;
+}
+
+void TestMyCButton::doubleClickIsOneClick()
+{
+    QFETCH(bool, launchButton);
+    QFETCH(bool, moves);
+    QFETCH(int, clicks);
+    QWidget window;
+    QPushButton *button = launchButton ? new MyCButton(&window) : new QPushButton(&window);
+    button->setGeometry(10, 10, W, H);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    int clicked = 0;
+    connect(button, &QAbstractButton::clicked, this, [&clicked] { ++clicked; });
+    // As the desktop delivers a double click: press, release, press with the
+    // double click, release.
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTest::mousePress(button, Qt::LeftButton);
+    QTest::mouseDClick(button, Qt::LeftButton);
+    if (moves) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(20, 20), button->mapToGlobal(QPointF(20, 20)), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(button, &move);
+    }
+    QTest::mouseRelease(button, Qt::LeftButton);
+    QCOMPARE(clicked, clicks);
+    QVERIFY(!button->isDown());
+    // The next click after it is a launch again.
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(), QTest::mouseDoubleClickInterval + 100);
+    QCOMPARE(clicked, clicks + 1);
 }
 
 void TestMyCButton::captionOnOneLineOrWrapped()

@@ -73,14 +73,14 @@ private slots:
         const QString folder = m_dir.filePath(perLine ? QStringLiteral("a/line") : QStringLiteral("a/timer"));
         Journal journal(folder, perLine ? Journal::FlushPolicy::PerLine : Journal::FlushPolicy::Timer);
         const QString path = journal.PathFor(QDate::currentDate());
-        journal.AppendCommand(Stop());
-        journal.AppendCommand(CommandDelivery{}); // nothing built: nothing written
+        journal.AppendCommand(Stop(), QStringLiteral("panel"));
+        journal.AppendCommand(CommandDelivery{}, QStringLiteral("panel")); // nothing built: nothing written
         if (!perLine)
             QCOMPARE(QFileInfo(path).size(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(path).size() > 0, 2 * Journal::FLUSH_DELAY_MS + 1000);
         const QByteArray text = ReadAll(path);
         QCOMPARE(text.count('\n'), 1);
-        QVERIFY(text.endsWith("  CMD_STOP  PC1 1/3 (701 dropped, 702 not connected)\n"));
+        QVERIFY(text.endsWith("  CMD_STOP  panel  PC1 1/3 (701 dropped, 702 not connected)\n"));
         QCOMPARE(text.indexOf("  CMD_STOP"), 12); // HH:MM:SS.mmm
         QVERIFY(!journal.Failed());
     }
@@ -93,13 +93,19 @@ private slots:
         run.station[1].program = "Show\\\xE8\xE1st 1"; // windows-1250 bytes, written as UTF-8
         run.station[1].link[0] = {LinkOutcome::Queued, 0, 7003, 1, 208};
         run.station[1].link[1] = {LinkOutcome::Failed, 10054, 7004, 0, 0};
-        QCOMPARE(Journal::CommandText(run),
-                 QString::fromUtf8("CMD_RUN_INLINE  PC2 \"Show\\část 1\" 0/2 (7003 queued, 7004 failed 10054)"));
+        // The source and, for a launch, the button follow the command's name.
+        QCOMPARE(Journal::CommandText(run, QString::fromUtf8("osc 127.0.0.1:9000  button 7 \"Část\"")),
+                 QString::fromUtf8("CMD_RUN_INLINE  osc 127.0.0.1:9000  button 7 \"Část\"  "
+                                   "PC2 \"Show\\část 1\" 0/2 (7003 queued, 7004 failed 10054)"));
         CommandDelivery bright;
         bright.code = CMD_BRIGHTNESS;
         bright.brightness = 70;
         bright.station[3].meant = true; // ticked, but without a configured link
-        QCOMPARE(Journal::CommandText(bright), QStringLiteral("CMD_BRIGHTNESS  70  PC4 0/0"));
+        QCOMPARE(Journal::CommandText(bright, QStringLiteral("http 10.0.0.2:50122")),
+                 QStringLiteral("CMD_BRIGHTNESS  http 10.0.0.2:50122  70  PC4 0/0"));
+        QCOMPARE(Journal::RefusalText(QStringLiteral("panel"), QStringLiteral("launch 5 \"Finale\""),
+                                      QStringLiteral("no station is connected")),
+                 QStringLiteral("refused  panel  launch 5 \"Finale\"  no station is connected"));
     }
 
     // A folder that cannot be made: nothing is written, the first failure is
@@ -110,7 +116,7 @@ private slots:
         QVERIFY(WriteAll(blocker, "a file, not a folder"));
         Journal journal(blocker);
         QVERIFY(!journal.Failed());
-        journal.AppendCommand(Stop());
+        journal.AppendCommand(Stop(), QStringLiteral("panel"));
         QVERIFY(journal.Failed());
         g_Settings.LANG = 1;
         QVERIFY2(journal.FailureText().startsWith(QStringLiteral("The journal cannot be written: ")),
@@ -131,10 +137,10 @@ private slots:
         QVERIFY(QDir().mkpath(folder));
         Journal journal(folder);
         QVERIFY(QFile::link(QStringLiteral("/dev/full"), journal.PathFor(QDate::currentDate())));
-        journal.AppendCommand(Stop());
+        journal.AppendCommand(Stop(), QStringLiteral("panel"));
         QVERIFY(journal.Failed());
         const QString first = journal.FailureText();
-        journal.AppendCommand(Stop());
+        journal.AppendCommand(Stop(), QStringLiteral("panel"));
         QCOMPARE(journal.FailureText(), first);
     }
 

@@ -35,6 +35,7 @@
 #include <QRegularExpression>
 #include <QTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -115,6 +116,7 @@ private slots:
     void commandsSendWhatTheButtonsSend();
     void refusedWhereTheClickWouldDoNothing_data();
     void refusedWhereTheClickWouldDoNothing();
+    void stopGoesThroughAnOpenDialog();
     void eventsStartWithTheStateAndFollowAStationDrop();
     void eventsAreCoalesced();
     void eventStreamRefusals_data();
@@ -439,8 +441,17 @@ void TestRemote::commandsSendWhatTheButtonsSend()
 
     // The panel shows it as its own: the last command, the trackbar.
     QCOMPARE(m_panel->LastDelivery().Built(), true);
-    if (path.startsWith("/api/launch/"))
-        QCOMPARE(m_panel->LastLaunch(), path.mid(12).toInt() - 1);
+    if (path.startsWith("/api/launch/")) {
+        const int button = path.mid(12).toInt();
+        QCOMPARE(m_panel->LastLaunch(), button - 1);
+        // The journal names the sender, the button and its caption.
+        const QString caption = AnsiToQString(g_Buttons.BUTTON[button - 1].NAME);
+        const QStringList runs = JournalLines().filter(QStringLiteral("  CMD_RUN  "));
+        QCOMPARE(runs.size(), 1);
+        QVERIFY2(runs[0].contains(QRegularExpression(
+                     QStringLiteral("  CMD_RUN  http 127\\.0\\.0\\.1:\\d+  button %1 \"%2\"  PC").arg(button).arg(caption))),
+                 qPrintable(runs[0]));
+    }
     if (path == "/api/brightness") {
         QCOMPARE(m_panel->DlgItem<QSlider>(IDC_BRIGHT_SLIDER)->value(), 40);
         const QJsonObject last = JsonOf(Api("GET", "/api/state").body).value(QStringLiteral("last")).toObject();
@@ -469,8 +480,10 @@ void TestRemote::refusedWhereTheClickWouldDoNothing_data()
     QTest::newRow("disabled station") << QStringLiteral("") << QByteArray("/api/brightness")
                                       << QByteArray(R"({"value": 10, "stations": [3]})")
                                       << QStringLiteral("station 3 is not enabled");
-    QTest::newRow("dialog open") << QStringLiteral("dialog") << QByteArray("/api/stop") << QByteArray()
+    QTest::newRow("dialog open") << QStringLiteral("dialog") << QByteArray("/api/play") << QByteArray()
                                  << QStringLiteral("a dialog of the panel is open");
+    QTest::newRow("launch, dialog open") << QStringLiteral("dialog") << QByteArray("/api/launch/1") << QByteArray()
+                                         << QStringLiteral("a dialog of the panel is open");
 }
 
 void TestRemote::refusedWhereTheClickWouldDoNothing()
@@ -504,6 +517,32 @@ void TestRemote::refusedWhereTheClickWouldDoNothing()
     for (RecordSink &sink : m_sink)
         QCOMPARE(sink.Received(), QByteArray());
     QCOMPARE(m_panel->LastDelivery().Built(), false);
+    // The journal says who asked and why nothing went.
+    const QStringList refused = JournalLines().filter(QStringLiteral("  refused  "));
+    QCOMPARE(refused.size(), 1);
+    QVERIFY2(refused[0].contains(QRegularExpression(QStringLiteral("  refused  http 127\\.0\\.0\\.1:\\d+  .*  ")
+                                                    + QRegularExpression::escape(reason) + QLatin1Char('$'))),
+             qPrintable(refused[0]));
+}
+
+// STOP is taken whenever a link is up, even with a dialog open on the panel;
+// it goes to the journal with its source.
+void TestRemote::stopGoesThroughAnOpenDialog()
+{
+    QVERIFY(OpenPanel());
+    WaitForLinks(LINKS_FULL);
+    QDialog dialog(m_panel.get());
+    dialog.setModal(true);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(Api("POST", "/api/play").status, 409);
+    QCOMPARE(Api("POST", "/api/stop").status, 200);
+    for (int i = 0; i < 3; ++i)
+        QTRY_COMPARE(m_sink[i].Received(), RecordBytes(CMD_STOP));
+    const QStringList stops = JournalLines().filter(QStringLiteral("  CMD_STOP  "));
+    QCOMPARE(stops.size(), 1);
+    QVERIFY2(stops[0].contains(QRegularExpression(QStringLiteral("  CMD_STOP  http 127\\.0\\.0\\.1:\\d+  PC1 2/2  PC2 1/1$"))),
+             qPrintable(stops[0]));
 }
 
 void TestRemote::eventsStartWithTheStateAndFollowAStationDrop()
@@ -690,7 +729,9 @@ void TestRemote::oscRefusalsAreJournaled()
     sender.writeDatagram(OscMessage("/plaxon/brightness", "s", {0}), QHostAddress::LocalHost, port);
     QTRY_COMPARE(m_remote->Osc()->Dropped(), 3);
     const QString journal = JournalLines().join(QLatin1Char('\n'));
-    QVERIFY2(journal.contains(QStringLiteral("launch 3  refused: button 3 is not shown")), qPrintable(journal));
+    QVERIFY2(journal.contains(QStringLiteral("  refused  osc 127.0.0.1:%1  launch 3 \"\"  button 3 is not shown")
+                                  .arg(sender.localPort())),
+             qPrintable(journal));
     QVERIFY(journal.contains(QStringLiteral("dropped: /plaxon/launch takes one number from 1 to 40")));
     QVERIFY(journal.contains(QStringLiteral("dropped: /plaxon/brightness takes a value")));
     for (RecordSink &sink : m_sink)
