@@ -55,7 +55,7 @@ public:
     // to the stations flagged in stations; code 0 when nothing was sent.
     CommandDelivery SendBrightnessTo(int value, const unsigned char (&stations)[STATION_COUNT]);
     // A line of the panel's own making in its journal.
-    void JournalRemark(const QString &text) { m_journal.AppendRemark(text); }
+    void JournalRemark(const QString &text, const QString &source = QString()) { m_journal.AppendRemark(text, source); }
 
 signals:
     // Something an observer of the panel may show has changed or may have:

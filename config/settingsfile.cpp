@@ -1,6 +1,7 @@
 #include "settingsfile.h"
 
 #include "configmodel.h"
+#include "appendfile.h"
 #include "xmlfile.h"
 
 #include <QDir>
@@ -107,6 +108,7 @@ void NormalizeSettings()
 
 int SaveSettings()
 {
-    QDir().mkdir(QString::fromLatin1(DATA_DIR));
+    // Its mode is fixed, whatever the umask: the folder is shared by everyone who runs the panel.
+    MakeFixedModeFolder(QString::fromLatin1(DATA_DIR));
     return XmlFile::SaveDocument(SETTINGS_PATH, g_settingsDocument);
 }

@@ -1,6 +1,7 @@
 #include "oscreceiver.h"
 
 #include "configmodel.h"
+#include "journal.h"
 #include "panelremote.h"
 
 #include <QNetworkDatagram>
@@ -138,7 +139,8 @@ void OscReceiver::Handle(const QByteArray &datagram, const QHostAddress &sender,
     if (!command) {
         ++m_dropped;
         if (!reason.isEmpty())
-            m_panel.JournalRefusal(QStringLiteral("osc  %1  dropped: %2").arg(from, reason));
+            m_panel.JournalRefusal(QStringLiteral("osc  %1  dropped: %2").arg(from, Journal::OutsideText(reason)),
+                                   sender.toString());
         return;
     }
     const RemoteOutcome outcome = m_panel.Run(*command);
@@ -147,6 +149,7 @@ void OscReceiver::Handle(const QByteArray &datagram, const QHostAddress &sender,
     } else {
         ++m_dropped;
         m_panel.JournalRefusal(
-            QStringLiteral("osc  %1  %2  refused: %3").arg(from, RemoteCommandText(*command), outcome.reason));
+            QStringLiteral("osc  %1  %2  refused: %3").arg(from, RemoteCommandText(*command), outcome.reason),
+            sender.toString());
     }
 }
