@@ -124,7 +124,7 @@ void LoadButtonSet(const char *path)
 
 int SaveButtonSet(const char *path)
 {
-    // Its mode is fixed, whatever the umask: the folder is shared by everyone who runs the panel.
+    // A fixed mode whatever the umask, as for the journal inside it.
     MakeFixedModeFolder(QString::fromLatin1(DATA_DIR));
     return XmlFile::SaveDocument(path, g_buttonSetDocument);
 }

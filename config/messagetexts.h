@@ -9,6 +9,8 @@ enum class MessageText {
     LoadError,     // a button set that cannot be loaded
     SaveError,     // a file that could not be written; %1 is the file
     FileNameError, // a chosen file whose name the records cannot hold; %1 is the file
+    AlreadyRunning, // another panel works in the same installation folder
+    RemoteStartError, // the remote control could not start; %1 says why
 };
 
 QString MessageTextFor(MessageText text);

@@ -108,7 +108,7 @@ void NormalizeSettings()
 
 int SaveSettings()
 {
-    // Its mode is fixed, whatever the umask: the folder is shared by everyone who runs the panel.
+    // A fixed mode whatever the umask, as for the journal inside it.
     MakeFixedModeFolder(QString::fromLatin1(DATA_DIR));
     return XmlFile::SaveDocument(SETTINGS_PATH, g_settingsDocument);
 }
