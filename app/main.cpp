@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 
@@ -128,6 +129,7 @@ std::optional<int> ReadCommandLine(int &argc, char *argv[], RemoteSettings &remo
 
 int main(int argc, char *argv[])
 {
+    const QDateTime startedAt = QDateTime::currentDateTime();
     QCoreApplication::setApplicationName(QStringLiteral("Plaxon"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PLAXON_VERSION));
     RemoteSettings remoteSettings;
@@ -148,6 +150,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "plaxon: %s\n", MessageTextFor(MessageText::AlreadyRunning).toLocal8Bit().constData());
         return kAlreadyRunning;
     }
+    // Only the panel that holds the folder clears what killed saves left there.
+    RemoveStaleTemporaries(startedAt);
     CPlaxonApp app;
     std::unique_ptr<RemoteControl> remote;
     if (remoteSettings.Any()) {
