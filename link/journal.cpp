@@ -10,6 +10,8 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <chrono>
+
 namespace {
 
 const char *const kDayFormat = "yyyy-MM-dd";
@@ -18,6 +20,7 @@ QString Reason(const LinkDelivery &link)
 {
     switch (link.outcome) {
     case LinkOutcome::NotConnected: return QStringLiteral("not connected");
+    case LinkOutcome::InFlight: return QStringLiteral("in flight");
     case LinkOutcome::Queued: return QStringLiteral("queued");
     case LinkOutcome::Dropped: return QStringLiteral("dropped");
     case LinkOutcome::Failed: return QStringLiteral("failed %1").arg(link.error);
@@ -72,12 +75,16 @@ Journal::Journal(const QString &folder, FlushPolicy policy, Bounds bounds)
         else
             SummariseRemarks(now.toSecsSinceEpoch());
     });
+    m_settleTimer.setInterval(SETTLE_POLL_MS);
+    QObject::connect(&m_settleTimer, &QTimer::timeout, &m_settleTimer, [this] { WriteSettled(false); });
     m_date = QDate::currentDate();
     RemoveOld(m_folder, m_date);
 }
 
 Journal::~Journal()
 {
+    while (!m_unsettled.empty())
+        WriteSettled(true);
     SummariseRemarks(m_remarkSecond + 1);
     Flush();
 }
@@ -136,6 +143,12 @@ QString Journal::LinkEventText(int linkIndex, LinkEvent event, int error)
         return text + QStringLiteral("connected");
     case LinkEvent::Closed:
         return text + QStringLiteral("closed");
+    case LinkEvent::Stalled:
+        return text
+            + QStringLiteral("not taking records  ")
+            + QString::fromUtf8(LangIndex() == 1 ? "A record was not acknowledged within %1 s; the connection starts afresh."
+                                                 : "Stanice nepotvrdila záznam do %1 s; spojení se naváže znovu.")
+                  .arg(std::chrono::duration_cast<std::chrono::seconds>(ClientSocket::STALL_BOUND).count());
     case LinkEvent::Lost:
         break;
     }
@@ -149,8 +162,33 @@ QString Journal::LinkEventText(int linkIndex, LinkEvent event, int error)
 
 void Journal::AppendCommand(const CommandDelivery &delivery)
 {
-    if (delivery.Built())
-        Append(delivery.sentAt.isValid() ? delivery.sentAt : QDateTime::currentDateTime(), CommandText(delivery));
+    if (!delivery.Built())
+        return;
+    // A line says what became of the record, so it waits, in order, until
+    // the stations' machines acknowledged it or its links ended.
+    m_unsettled.push_back(delivery);
+    if (m_unsettled.size() > UNSETTLED_LINES)
+        WriteSettled(true);
+    WriteSettled(false);
+}
+
+void Journal::WriteSettled(bool oldest)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    while (!m_unsettled.empty()) {
+        const CommandDelivery &first = m_unsettled.front();
+        const CommandDelivery current = first.Current();
+        const QDateTime sent = first.sentAt.isValid() ? first.sentAt : now;
+        if (!oldest && !current.Settled() && sent.msecsTo(now) < SETTLE_MS)
+            break;
+        oldest = false;
+        Append(sent, CommandText(current));
+        m_unsettled.pop_front();
+    }
+    if (m_unsettled.empty())
+        m_settleTimer.stop();
+    else if (!m_settleTimer.isActive())
+        m_settleTimer.start();
 }
 
 void Journal::AppendLinkEvent(int linkIndex, LinkEvent event, int error)
@@ -258,7 +296,8 @@ QByteArray Journal::Line(const QDateTime &when, const QString &text) const
 
 void Journal::Append(const QDateTime &when, const QString &text)
 {
-    if (when.date() != m_date) {
+    // A line that waited for its acknowledgement over midnight goes into the new day's file.
+    if (when.date() > m_date) {
         Flush();
         ChangeDay(when.date());
     }

@@ -12,16 +12,17 @@
 // day) and says in its first line after how long it paused. A line goes into
 // the file whole or not at all.
 
+#include "appendfile.h"
 #include "commanddelivery.h"
 #include "connectionmanager.h"
-
-#include "appendfile.h"
 
 #include <QDate>
 #include <QDateTime>
 #include <QHash>
 #include <QString>
 #include <QTimer>
+
+#include <deque>
 
 struct JournalBounds {
     // One day's file stops here, with a last line that says so.
@@ -51,6 +52,13 @@ public:
     static constexpr int REMARK_SOURCES = 16;
     // While stopped, how often the journal tries again.
     static constexpr int RETRY_MS = 1000;
+    // A command's line waits until its records were acknowledged or their
+    // links ended, at most SETTLE_MS (past the links' stall bound, which
+    // settles them as lost), looked at every SETTLE_POLL_MS; at most
+    // UNSETTLED_LINES wait, the oldest is written as it stands beyond that.
+    static constexpr int SETTLE_MS = 4000;
+    static constexpr int SETTLE_POLL_MS = 50;
+    static constexpr size_t UNSETTLED_LINES = 1024;
 
     using Bounds = JournalBounds;
 
@@ -67,6 +75,8 @@ public:
     // files are left alone. The number removed.
     static int RemoveOld(const QString &folder, const QDate &today);
 
+    // The command's line is written with the time it was sent, once every
+    // record of it was acknowledged or its link ended (within SETTLE_MS).
     void AppendCommand(const CommandDelivery &delivery);
     void AppendLinkEvent(int linkIndex, LinkEvent event, int error);
     // Any other line, such as a remote command that was refused; source
@@ -98,6 +108,9 @@ private:
     enum class StopKind { None, Error, LowSpace, DayFull };
 
     void Append(const QDateTime &when, const QString &text);
+    // Writes the waiting command lines that are settled, in order; with
+    // oldest, the first one whatever its state.
+    void WriteSettled(bool oldest);
     void Write(const QByteArray &lines, int count);
     void ChangeDay(const QDate &date);
     bool ReadyToWrite(qint64 bytes);
@@ -116,6 +129,8 @@ private:
     int m_pendingLines = 0;
     QTimer m_flushTimer;
     QTimer m_retryTimer;
+    std::deque<CommandDelivery> m_unsettled;
+    QTimer m_settleTimer;
 
     StopKind m_stop = StopKind::None;
     QString m_stopPath;

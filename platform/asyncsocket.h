@@ -77,6 +77,10 @@ public:
     // BytesWritten reaches the BytesAccepted that followed its Send.
     uint64_t BytesAccepted() const { return m_accepted; }
     uint64_t BytesWritten() const { return m_written; }
+    // Of the bytes the system has taken (BytesWritten), those the peer's
+    // machine has not acknowledged yet, sent or not; -1 when the socket is
+    // closed or the platform cannot tell.
+    int64_t UnacknowledgedBytes() const;
 
 protected:
     virtual void OnConnect(int error);
