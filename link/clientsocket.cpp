@@ -72,14 +72,17 @@ bool ClientSocket::Stalled(std::chrono::steady_clock::time_point now) const
     return !m_unacknowledged.empty() && now - m_unacknowledged.front().at > STALL_BOUND;
 }
 
-void ClientSocket::CloseLink()
+void ClientSocket::CloseLink(bool abort)
 {
     if (IsOpen()) {
         m_closed[m_closedNext] = {ConnectionSerial(), Acknowledged()};
         m_closedNext = (m_closedNext + 1) % m_closed.size();
     }
     m_unacknowledged.clear();
-    Close();
+    if (abort)
+        Abort();
+    else
+        Close();
 }
 
 void ClientSocket::OnConnect(int errorCode)

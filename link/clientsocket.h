@@ -72,8 +72,9 @@ public:
     // True while the oldest record not yet acknowledged was handed over
     // more than STALL_BOUND before now.
     bool Stalled(std::chrono::steady_clock::time_point now) const;
-    // Closes the connection and keeps what was acknowledged on it.
-    void CloseLink();
+    // Closes the connection and keeps what was acknowledged on it; abort:
+    // what was not acknowledged is dropped, never delivered late.
+    void CloseLink(bool abort = false);
 
     std::atomic<int32_t> state{LINK_IDLE};
     std::atomic<int32_t> error{0};

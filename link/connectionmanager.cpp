@@ -157,8 +157,9 @@ void CloseStalledLinks()
         ClientSocket &link = table[index];
         if (link.State() != LINK_CONNECTED || !link.Stalled(now))
             return;
-        // As a lost link: closed, looked up and connected afresh.
-        link.CloseLink();
+        // As a lost link: closed, looked up and connected afresh. What it
+        // holds is dropped, so a given-up command never arrives late.
+        link.CloseLink(true);
         link.state.store(LINK_IDLE, std::memory_order_release);
         NotifyLinkEvent(link, LinkEvent::Stalled, 0);
     });

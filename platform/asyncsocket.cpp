@@ -190,6 +190,15 @@ void AsyncSocket::Close()
     m_backlog.clear();
 }
 
+void AsyncSocket::Abort()
+{
+    if (m_fd >= 0) {
+        const linger now{1, 0};
+        setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &now, sizeof now);
+    }
+    Close();
+}
+
 int AsyncSocket::SetKeepAlive(int idleSeconds, int intervalSeconds, int probes)
 {
     if (m_fd < 0)

@@ -54,6 +54,9 @@ public:
     // Closes the socket; bytes still in the backlog are dropped. Safe to call
     // from OnConnect and OnClose and on a closed socket.
     void Close();
+    // Closes at once and makes the system drop what it still holds for the
+    // peer (a reset), so that nothing given up arrives later.
+    void Abort();
 
     // Dead-peer detection: keepalive probes after idleSeconds of silence,
     // every intervalSeconds, probes times; 0 or an error code.

@@ -103,6 +103,16 @@ private slots:
         bright.brightness = 70;
         bright.station[3].meant = true; // ticked, but without a configured link
         QCOMPARE(Journal::CommandText(bright), QStringLiteral("CMD_BRIGHTNESS  70  PC4 0/0"));
+        CommandDelivery flight;
+        flight.code = CMD_PLAY;
+        flight.station[0].meant = true;
+        flight.station[0].link[0] = {LinkOutcome::InFlight, 0, 7001, 0, 0};
+        flight.station[0].link[1] = {LinkOutcome::Lost, 0, 7002, 0, 0};
+        QCOMPARE(Journal::CommandText(flight), QStringLiteral("CMD_PLAY  PC1 0/2 (7001 in flight, 7002 lost)"));
+        g_Settings.LANG = 1;
+        QVERIFY(Journal::LinkEventText(0, LinkEvent::Stalled, 0)
+                    .endsWith(QStringLiteral("not taking records  A record was not acknowledged within 3 s; the "
+                                             "connection starts afresh.")));
     }
 
     // A folder that cannot be made: nothing is written, the first failure is
