@@ -79,6 +79,23 @@ Journal::Journal(const QString &folder, FlushPolicy policy, Bounds bounds)
     QObject::connect(&m_settleTimer, &QTimer::timeout, &m_settleTimer, [this] { WriteSettled(false); });
     m_date = QDate::currentDate();
     RemoveOld(m_folder, m_date);
+    // The date change prunes and ends a full day even when no line comes.
+    m_dayTimer.setSingleShot(true);
+    QObject::connect(&m_dayTimer, &QTimer::timeout, &m_dayTimer, [this] {
+        if (QDate::currentDate() > m_date) {
+            Flush();
+            ChangeDay(QDate::currentDate());
+        }
+        StartDayTimer();
+    });
+    StartDayTimer();
+}
+
+void Journal::StartDayTimer()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const qint64 untilMidnight = now.msecsTo(QDateTime(now.date().addDays(1), QTime(0, 0)));
+    m_dayTimer.start(int(qBound<qint64>(DAY_CHECK_MIN_MS, untilMidnight + DAY_CHECK_MIN_MS, DAY_CHECK_MAX_MS)));
 }
 
 Journal::~Journal()

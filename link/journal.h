@@ -59,6 +59,10 @@ public:
     static constexpr int SETTLE_MS = 4000;
     static constexpr int SETTLE_POLL_MS = 50;
     static constexpr size_t UNSETTLED_LINES = 1024;
+    // The date is looked at just after midnight, and at least hourly in
+    // case the clock was moved.
+    static constexpr qint64 DAY_CHECK_MIN_MS = 1000;
+    static constexpr qint64 DAY_CHECK_MAX_MS = 3600 * 1000;
 
     using Bounds = JournalBounds;
 
@@ -113,6 +117,7 @@ private:
     void WriteSettled(bool oldest);
     void Write(const QByteArray &lines, int count);
     void ChangeDay(const QDate &date);
+    void StartDayTimer();
     bool ReadyToWrite(qint64 bytes);
     bool Reopen();
     void Stop(StopKind kind, const QString &reason = QString());
@@ -131,6 +136,7 @@ private:
     QTimer m_retryTimer;
     std::deque<CommandDelivery> m_unsettled;
     QTimer m_settleTimer;
+    QTimer m_dayTimer;
 
     StopKind m_stop = StopKind::None;
     QString m_stopPath;
