@@ -57,7 +57,7 @@ public:
     // and from remote control, runs through these rules.
     PanelCommands &Commands() { return m_commands; }
     // A line of the panel's own making in its journal.
-    void JournalRemark(const QString &text) { m_journal.AppendRemark(text); }
+    void JournalRemark(const QString &text, const QString &source = QString()) { m_journal.AppendRemark(text, source); }
     // True while the button set in the panel is in no file: a set never
     // saved (no LASTFNAME) that holds buttons, or one whose last save failed.
     bool ButtonSetUnsaved() const;

@@ -5,11 +5,16 @@
 #include "cplaxonapp.h"
 #include "cplaxondlg.h"
 #include "maintemplates.h"
+#include "messagebox.h"
+#include "messagetexts.h"
+#include "panellock.h"
 #include "remotecontrol.h"
 #include "resourceicons.h"
+#include "settingsfile.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 
@@ -34,12 +39,17 @@ code (the API token for scripts is in PLAXONDATA/remote-token); --osc takes OSC 
 /plaxon/play, /plaxon/pause, /plaxon/stop and /plaxon/brightness VALUE
 [STATION...]. ADDRESS defaults to 127.0.0.1.
 
+One panel runs per PLAXONDATA/: a second one started on the same folder says
+so and ends without writing anything.
+
 Exit status: 0 when the panel is closed, 1 when the remote control cannot be
 started, 2 for a mistake on the command line (an unknown option, a DIR that
-is not a directory).)";
+is not a directory), 3 when another panel already runs in this folder.)";
 
 // Exit status when a port asked for cannot be opened.
 constexpr int kRemoteError = 1;
+// Exit status when another panel holds the installation folder.
+constexpr int kAlreadyRunning = 3;
 
 int UsageError(const QString &message)
 {
@@ -119,6 +129,7 @@ std::optional<int> ReadCommandLine(int &argc, char *argv[], RemoteSettings &remo
 
 int main(int argc, char *argv[])
 {
+    const QDateTime startedAt = QDateTime::currentDateTime();
     QCoreApplication::setApplicationName(QStringLiteral("Plaxon"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PLAXON_VERSION));
     RemoteSettings remoteSettings;
@@ -129,6 +140,18 @@ int main(int argc, char *argv[])
     // Ties the windows to the installed desktop entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(PLAXON_APP_ID));
     QApplication::setWindowIcon(ResourceIcon(IDI_PLAXON));
+    // Tests of the whole program answer its message boxes through this file.
+    if (const QString record = qEnvironmentVariable("PLAXON_MESSAGE_BOX_RECORD"); !record.isEmpty())
+        SetMessageBoxHandler(RecordingHandler(record));
+    // The settings only give the language of the messages before the window.
+    LoadSettings();
+    PanelLock lock(QString::fromLatin1(DATA_DIR));
+    if (!ClaimInstallation(lock)) {
+        std::fprintf(stderr, "plaxon: %s\n", MessageTextFor(MessageText::AlreadyRunning).toLocal8Bit().constData());
+        return kAlreadyRunning;
+    }
+    // Only the panel that holds the folder clears what killed saves left there.
+    RemoveStaleTemporaries(startedAt);
     CPlaxonApp app;
     std::unique_ptr<RemoteControl> remote;
     if (remoteSettings.Any()) {
@@ -136,6 +159,9 @@ int main(int argc, char *argv[])
         QString error;
         if (!remote->Start(&error)) {
             std::fprintf(stderr, "plaxon: %s\n", error.toLocal8Bit().constData());
+            // Started from the menu, nobody reads the standard error.
+            ShowMessageBox(nullptr, MessageTextFor(MessageText::RemoteStartError).arg(error), ErrorCaption(),
+                           MsgIcon::Error);
             return kRemoteError;
         }
         if (const QString url = remote->WebRemoteUrl(); !url.isEmpty()) {

@@ -43,6 +43,7 @@ QString ReasonText(const LinkDelivery &link)
 {
     switch (link.outcome) {
     case LinkOutcome::NotConnected: return Tr("nepřipojeno", "not connected");
+    case LinkOutcome::InFlight: return Tr("na cestě: stanice ho zatím nepotvrdila", "in flight: not acknowledged by the station yet");
     case LinkOutcome::Queued: return Tr("čeká ve frontě", "waiting in queue");
     case LinkOutcome::Dropped: return Tr("zahozeno: fronta plná", "dropped: queue full");
     case LinkOutcome::Failed: return Tr("odeslání selhalo (%1)", "sending failed (%1)").arg(link.error);

@@ -47,6 +47,14 @@ QString CommandSource::Text() const
     return QString();
 }
 
+QString CommandSource::Sender() const
+{
+    if (kind == Kind::Panel)
+        return QString();
+    const qsizetype colon = address.lastIndexOf(u':');
+    return colon < 0 ? address : address.left(colon);
+}
+
 QString Refusal::Text() const
 {
     switch (kind) {
@@ -195,7 +203,7 @@ void PanelCommands::Record(const PanelCommand &command, const CommandSource &sou
 {
     if (outcome.refusal) {
         m_panel.m_journal.AppendRemark(
-            Journal::RefusalText(source.Text(), CommandText(command), outcome.refusal.Text()));
+            Journal::RefusalText(source.Text(), CommandText(command), outcome.refusal.Text()), source.Sender());
         return;
     }
     QString origin = source.Text();

@@ -35,6 +35,9 @@ struct CommandSource {
     static CommandSource Panel() { return {}; }
     // "panel", "http ADDRESS" or "osc ADDRESS", as the journal writes it.
     QString Text() const;
+    // The sender's address without its port (empty for the panel): what the
+    // journal's limit on remarks per sender counts by.
+    QString Sender() const;
 };
 
 // Why a command was not sent.

@@ -1,5 +1,6 @@
 #include "buttonsetfile.h"
 
+#include "appendfile.h"
 #include "codepage.h"
 #include "configmodel.h"
 #include "messagebox.h"
@@ -123,6 +124,7 @@ void LoadButtonSet(const char *path)
 
 int SaveButtonSet(const char *path)
 {
-    QDir().mkdir(QString::fromLatin1(DATA_DIR));
+    // A fixed mode whatever the umask, as for the journal inside it.
+    MakeFixedModeFolder(QString::fromLatin1(DATA_DIR));
     return XmlFile::SaveDocument(path, g_buttonSetDocument);
 }

@@ -12,6 +12,8 @@ QString MessageTextFor(MessageText text)
         {"Soubor nelze použít: jeho název nebo cesta je příliš dlouhá nebo obsahuje znaky, které program neumí uložit:\n%1",
          "Cannot use the file: its name or path is too long or holds characters the program cannot store:\n%1"},
         {"Sada tlačítek není uložena. Uložit ji?", "The button set is not saved. Save it?"},
+        {"Plaxon už v této složce běží", "Plaxon is already running in this folder"},
+        {"Dálkové ovládání nelze spustit:\n%1", "Remote control cannot be started:\n%1"},
     };
     return QString::fromUtf8(texts[int(text)][LangIndex()]);
 }

@@ -1,8 +1,11 @@
 #include "settingsfile.h"
 
+#include "appendfile.h"
 #include "configmodel.h"
+#include "safefilewrite.h"
 #include "xmlfile.h"
 
+#include <QDateTime>
 #include <QDir>
 
 #include <cstddef>
@@ -105,8 +108,21 @@ void NormalizeSettings()
     g_Settings.PC[0].ENABLE = 1;
 }
 
+int RemoveStaleTemporaries(const QDateTime &startedAt)
+{
+    const QString settingsName = QString::fromLatin1(SETTINGS_PATH).section(QLatin1Char('/'), -1);
+    return RemoveStaleSaveTemporaries(
+        QString::fromLatin1(DATA_DIR),
+        [&settingsName](const QString &target) {
+            return target == settingsName || target == QLatin1String("remote-token")
+                || target.endsWith(QLatin1String(".PUC"), Qt::CaseInsensitive);
+        },
+        startedAt);
+}
+
 int SaveSettings()
 {
-    QDir().mkdir(QString::fromLatin1(DATA_DIR));
+    // A fixed mode whatever the umask, as for the journal inside it.
+    MakeFixedModeFolder(QString::fromLatin1(DATA_DIR));
     return XmlFile::SaveDocument(SETTINGS_PATH, g_settingsDocument);
 }

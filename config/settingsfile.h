@@ -2,6 +2,7 @@
 
 // The settings record's file, PLAXONDATA/PlaxonCfg.xml below the current directory.
 
+class QDateTime;
 struct XmlRoot;
 
 extern const char DATA_DIR[];      // "PLAXONDATA"
@@ -16,6 +17,11 @@ void NormalizeSettings();
 // Writes g_Settings to the file; 0 on success. The previous file is replaced
 // only by a complete new one.
 int SaveSettings();
+
+// Removes what saves interrupted by a kill or a power cut left in
+// PLAXONDATA before startedAt: the temporaries of the settings, of button
+// sets and of the remote's token, nothing else. The number removed.
+int RemoveStaleTemporaries(const QDateTime &startedAt);
 
 // Rebuilds every station's port list from its SOCKET text.
 void DerivePorts();

@@ -35,6 +35,56 @@ bool ClientSocket::ConnectOverdue(std::chrono::steady_clock::time_point now) con
     return now - m_connectStarted >= CONNECT_TIMEOUT;
 }
 
+uint64_t ClientSocket::Acknowledged() const
+{
+    const int64_t waiting = UnacknowledgedBytes();
+    if (waiting < 0)
+        return BytesWritten();
+    return BytesWritten() > uint64_t(waiting) ? BytesWritten() - uint64_t(waiting) : 0;
+}
+
+std::optional<uint64_t> ClientSocket::AcknowledgedOf(uint64_t serial) const
+{
+    if (serial == ConnectionSerial() && IsOpen())
+        return Acknowledged();
+    for (const Closed &c : m_closed)
+        if (c.serial == serial && serial != 0)
+            return c.acknowledged;
+    return std::nullopt;
+}
+
+void ClientSocket::NoteHandedOver(uint64_t end)
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (m_unacknowledged.size() >= kWatchEntries)
+        m_unacknowledged.back().end = end;
+    else
+        m_unacknowledged.push_back({end, now});
+}
+
+bool ClientSocket::Stalled(std::chrono::steady_clock::time_point now) const
+{
+    if (m_unacknowledged.empty() || !IsConnected())
+        return false;
+    const uint64_t acknowledged = Acknowledged();
+    while (!m_unacknowledged.empty() && m_unacknowledged.front().end <= acknowledged)
+        m_unacknowledged.pop_front();
+    return !m_unacknowledged.empty() && now - m_unacknowledged.front().at > STALL_BOUND;
+}
+
+void ClientSocket::CloseLink(bool abort)
+{
+    if (IsOpen()) {
+        m_closed[m_closedNext] = {ConnectionSerial(), Acknowledged()};
+        m_closedNext = (m_closedNext + 1) % m_closed.size();
+    }
+    m_unacknowledged.clear();
+    if (abort)
+        Abort();
+    else
+        Close();
+}
+
 void ClientSocket::OnConnect(int errorCode)
 {
     if (errorCode != 0) {
@@ -53,7 +103,7 @@ void ClientSocket::OnConnect(int errorCode)
 void ClientSocket::OnClose(int errorCode)
 {
     const bool wasUp = State() == LINK_CONNECTED;
-    Close();
+    CloseLink();
     state.store(LINK_IDLE, std::memory_order_release);
     if (wasUp)
         NotifyLinkEvent(*this, LinkEvent::Lost, errorCode);

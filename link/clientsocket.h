@@ -11,9 +11,12 @@
 #include "asyncsocket.h"
 #include "ipv4socketaddress.h"
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <deque>
+#include <optional>
 
 constexpr int32_t LINK_IDLE = 0;
 constexpr int32_t LINK_RESOLVED = 1;
@@ -33,6 +36,12 @@ public:
     static constexpr int USER_TIMEOUT_MS = 5000;
     // A connect not completed within this is abandoned and started afresh.
     static constexpr std::chrono::milliseconds CONNECT_TIMEOUT{3000};
+    // A record the station's machine has not acknowledged this long after it
+    // was handed over (a station that vanished, or one whose receive buffer
+    // is full) marks the link as not taking records: it is closed and
+    // connected afresh. Far above a show network's round trip, well below
+    // what an operator waits before wondering.
+    static constexpr std::chrono::milliseconds STALL_BOUND{3000};
 
     ClientSocket();
 
@@ -52,6 +61,21 @@ public:
     int StartConnect();
     bool ConnectOverdue(std::chrono::steady_clock::time_point now) const;
 
+    // Bytes of connection serial that the station's machine acknowledged:
+    // live for the open connection, as they stood at the close for the last
+    // few closed ones; nothing for an older one. Where the platform cannot
+    // tell, what the system took counts as acknowledged.
+    std::optional<uint64_t> AcknowledgedOf(uint64_t serial) const;
+    // A record handed over: its connection's byte count once it is out, for
+    // the stall watch.
+    void NoteHandedOver(uint64_t end);
+    // True while the oldest record not yet acknowledged was handed over
+    // more than STALL_BOUND before now.
+    bool Stalled(std::chrono::steady_clock::time_point now) const;
+    // Closes the connection and keeps what was acknowledged on it; abort:
+    // what was not acknowledged is dropped, never delivered late.
+    void CloseLink(bool abort = false);
+
     std::atomic<int32_t> state{LINK_IDLE};
     std::atomic<int32_t> error{0};
     const char *address = nullptr;
@@ -63,5 +87,22 @@ protected:
     void OnClose(int errorCode) override;
 
 private:
+    uint64_t Acknowledged() const;
+
     std::chrono::steady_clock::time_point m_connectStarted;
+    struct Closed {
+        uint64_t serial = 0;
+        uint64_t acknowledged = 0;
+    };
+    std::array<Closed, 4> m_closed{};
+    size_t m_closedNext = 0;
+    struct HandedOver {
+        uint64_t end;
+        std::chrono::steady_clock::time_point at;
+    };
+    // Records not known to be acknowledged yet, oldest first; bounded, the
+    // newest merge into the last entry beyond that (which only makes them
+    // look older).
+    mutable std::deque<HandedOver> m_unacknowledged;
+    static constexpr size_t kWatchEntries = 1024;
 };

@@ -20,13 +20,24 @@ int StationDelivery::Count(LinkOutcome outcome) const
 
 LinkOutcome CommandDelivery::CurrentOutcome(const LinkDelivery &delivery, const ClientSocket &link)
 {
-    if (delivery.outcome != LinkOutcome::Queued)
+    if (delivery.outcome != LinkOutcome::Queued && delivery.outcome != LinkOutcome::InFlight)
         return delivery.outcome;
     // Closing keeps the counts; only a new connection starts them afresh.
-    const bool sameConnection = link.ConnectionSerial() == delivery.connection;
-    if (sameConnection && link.BytesWritten() >= delivery.end)
+    if (const std::optional<uint64_t> acknowledged = link.AcknowledgedOf(delivery.connection);
+        acknowledged && *acknowledged >= delivery.end)
         return LinkOutcome::Taken;
-    return sameConnection && link.IsConnected() ? LinkOutcome::Queued : LinkOutcome::Lost;
+    if (link.ConnectionSerial() != delivery.connection || !link.IsConnected())
+        return LinkOutcome::Lost;
+    return link.BytesWritten() >= delivery.end ? LinkOutcome::InFlight : LinkOutcome::Queued;
+}
+
+bool CommandDelivery::Settled() const
+{
+    for (const StationDelivery &st : station)
+        for (const LinkDelivery &l : st.link)
+            if (l.outcome == LinkOutcome::InFlight || l.outcome == LinkOutcome::Queued)
+                return false;
+    return true;
 }
 
 CommandDelivery CommandDelivery::Current() const

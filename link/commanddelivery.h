@@ -16,20 +16,21 @@ class ClientSocket;
 
 enum class LinkOutcome : uint8_t {
     None,         // the port is not configured
-    Taken,        // the connection took the whole record at once
+    Taken,        // reached: the station's machine acknowledged the whole record
+    InFlight,     // handed to the system, not acknowledged yet
     Queued,       // the record waits in the link's queue behind earlier ones
     Dropped,      // the queue was full: the record was dropped whole
     NotConnected, // the link was not connected
     Failed,       // the connection broke while the record was handed over
-    Lost,         // it was queued, and the connection ended before it went out
+    Lost,         // the connection ended before the record was acknowledged
 };
 
 struct LinkDelivery {
     LinkOutcome outcome = LinkOutcome::None;
     int error = 0;           // Failed: the socket error
     uint32_t port = 0;
-    uint64_t connection = 0; // Queued: the connection it waits on
-    uint64_t end = 0;        // Queued: the connection's byte count once it has gone out
+    uint64_t connection = 0; // InFlight, Queued: the connection it went to
+    uint64_t end = 0;        // InFlight, Queued: the connection's byte count once it is out
 };
 
 struct StationDelivery {
@@ -52,9 +53,12 @@ public:
     // The program of a run when every station it was meant for got the same
     // one; nothing when they differ or no station was meant.
     std::optional<QByteArray> CommonProgram() const;
-    // The delivery as it stands now: a queued record that has gone out since
-    // counts as taken, one whose connection ended as lost.
+    // The delivery as it stands now: a record the station's machine has
+    // acknowledged since counts as taken, one whose connection ended before
+    // that as lost.
     CommandDelivery Current() const;
-    // The same for one queued record on this link.
+    // The same for one record on this link.
     static LinkOutcome CurrentOutcome(const LinkDelivery &delivery, const ClientSocket &link);
+    // True while a link's record may still be acknowledged or lost.
+    bool Settled() const;
 };

@@ -124,12 +124,12 @@ StationDelivery SendToStation(int station, const CommandRecord &record)
         if (link.Send(&record, sizeof record) == SOCKET_ERROR) {
             out.error = link.LastError();
             out.outcome = out.error == WSAEWOULDBLOCK ? LinkOutcome::Dropped : LinkOutcome::Failed;
-        } else if (link.BacklogBytes() == 0) {
-            out.outcome = LinkOutcome::Taken;
         } else {
-            out.outcome = LinkOutcome::Queued;
+            // Reached only once the station's machine acknowledges it.
+            out.outcome = link.BacklogBytes() == 0 ? LinkOutcome::InFlight : LinkOutcome::Queued;
             out.connection = link.ConnectionSerial();
             out.end = link.BytesAccepted();
+            link.NoteHandedOver(out.end);
         }
     }
     return result;
@@ -141,12 +141,28 @@ void CloseAll()
     for (int i = 0; i < LINK_COUNT; ++i) {
         if (table[i].State() > LINK_RESOLVED) {
             const bool wasUp = table[i].State() == LINK_CONNECTED;
-            table[i].Close();
+            table[i].CloseLink();
             table[i].state.store(LINK_IDLE, std::memory_order_release);
             if (wasUp)
                 NotifyLinkEvent(table[i], LinkEvent::Closed, 0);
         }
     }
+}
+
+void CloseStalledLinks()
+{
+    ClientSocket *table = LinkTable();
+    const auto now = std::chrono::steady_clock::now();
+    ForEachConfiguredLink([table, now](int, int, int index) {
+        ClientSocket &link = table[index];
+        if (link.State() != LINK_CONNECTED || !link.Stalled(now))
+            return;
+        // As a lost link: closed, looked up and connected afresh. What it
+        // holds is dropped, so a given-up command never arrives late.
+        link.CloseLink(true);
+        link.state.store(LINK_IDLE, std::memory_order_release);
+        NotifyLinkEvent(link, LinkEvent::Stalled, 0);
+    });
 }
 
 int32_t LinkState()
@@ -244,6 +260,7 @@ void ConnectionManager::ChangeSettings(const std::function<void()> &change)
 ConnectionManager::TickResult ConnectionManager::TimerTick()
 {
     TickResult result;
+    CloseStalledLinks();
     g_LinkState = LinkState();
     if (g_LinkState != m_shown) {
         m_shown = g_LinkState;

@@ -59,6 +59,10 @@ StationDelivery SendToStation(int station, const CommandRecord &record);
 // Closes every link above state 1 and sets it idle; links in state 0 or 1
 // are left as they are.
 void CloseAll();
+// Closes every connected link that is not taking records (ClientSocket::
+// STALL_BOUND), and reports it; it is then connected afresh like a lost one.
+// Runs at every timer tick.
+void CloseStalledLinks();
 // LINKS_NONE when no configured link is connected (or none is configured),
 // LINKS_FULL when all are, else LINKS_PARTIAL.
 int32_t LinkState();
@@ -68,9 +72,10 @@ int32_t LastTickLinkState();
 // Bit s set for each station s with at least one connected link.
 uint32_t ReachableStations();
 
-// A link came up (connected) or went down (lost, with the close's code, or
-// closed by the panel itself). Called on the user-interface thread.
-enum class LinkEvent { Connected, Lost, Closed };
+// A link came up (connected) or went down (lost, with the close's code,
+// closed by the panel itself, or closed as not taking records). Called on
+// the user-interface thread.
+enum class LinkEvent { Connected, Lost, Closed, Stalled };
 using LinkObserver = std::function<void(int linkIndex, LinkEvent event, int error)>;
 // One observer for the whole table; an empty function removes it.
 void SetLinkObserver(LinkObserver observer);

@@ -7,8 +7,12 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <linux/sockios.h>
+#endif
 
 #include <cerrno>
 #include <cstring>
@@ -186,6 +190,15 @@ void AsyncSocket::Close()
     m_backlog.clear();
 }
 
+void AsyncSocket::Abort()
+{
+    if (m_fd >= 0) {
+        const linger now{1, 0};
+        setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &now, sizeof now);
+    }
+    Close();
+}
+
 int AsyncSocket::SetKeepAlive(int idleSeconds, int intervalSeconds, int probes)
 {
     if (m_fd < 0)
@@ -224,6 +237,19 @@ int AsyncSocket::SetUserTimeout(int milliseconds)
     (void)milliseconds;
     return WSAENOPROTOOPT;
 #endif
+}
+
+int64_t AsyncSocket::UnacknowledgedBytes() const
+{
+    if (m_fd < 0)
+        return -1;
+#if defined(SIOCOUTQ)
+    // What the send queue still holds: written but not acknowledged.
+    int queued = 0;
+    if (::ioctl(m_fd, SIOCOUTQ, &queued) == 0 && queued >= 0)
+        return queued;
+#endif
+    return -1;
 }
 
 void AsyncSocket::SetSendBacklog(int bytes)

@@ -54,6 +54,9 @@ public:
     // Closes the socket; bytes still in the backlog are dropped. Safe to call
     // from OnConnect and OnClose and on a closed socket.
     void Close();
+    // Closes at once and makes the system drop what it still holds for the
+    // peer (a reset), so that nothing given up arrives later.
+    void Abort();
 
     // Dead-peer detection: keepalive probes after idleSeconds of silence,
     // every intervalSeconds, probes times; 0 or an error code.
@@ -77,6 +80,10 @@ public:
     // BytesWritten reaches the BytesAccepted that followed its Send.
     uint64_t BytesAccepted() const { return m_accepted; }
     uint64_t BytesWritten() const { return m_written; }
+    // Of the bytes the system has taken (BytesWritten), those the peer's
+    // machine has not acknowledged yet, sent or not; -1 when the socket is
+    // closed or the platform cannot tell.
+    int64_t UnacknowledgedBytes() const;
 
 protected:
     virtual void OnConnect(int error);

@@ -3,6 +3,7 @@
 #include "qttranslations.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QMessageBox>
 
 namespace {
@@ -32,6 +33,11 @@ int FromStandard(int button)
     case QMessageBox::No: return MSG_NO;
     default: return MSG_CANCEL;
     }
+}
+
+int DefaultAnswer(MsgButtons buttons, int defaultButton)
+{
+    return defaultButton ? defaultButton : (buttons == MsgButtons::Ok || buttons == MsgButtons::OkCancel ? MSG_OK : MSG_YES);
 }
 
 int RealMessageBox(const MessageBoxCall &call)
@@ -84,6 +90,18 @@ int ShowMessageBox(QWidget *owner, const QString &text, const QString &caption, 
         return Handler()(call);
     // Without a widget application there is nobody to show a box to.
     if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
-        return defaultButton ? defaultButton : (buttons == MsgButtons::Ok || buttons == MsgButtons::OkCancel ? MSG_OK : MSG_YES);
+        return DefaultAnswer(buttons, defaultButton);
     return RealMessageBox(call);
+}
+
+MessageBoxHandler RecordingHandler(const QString &path)
+{
+    return [path](const MessageBoxCall &call) {
+        QFile record(path);
+        if (record.open(QIODevice::WriteOnly | QIODevice::Append))
+            record.write((call.caption + QLatin1Char('\t') + QString(call.text).replace(QLatin1Char('\n'), QLatin1Char(' '))
+                          + QLatin1Char('\n'))
+                             .toUtf8());
+        return DefaultAnswer(call.buttons, call.defaultButton);
+    };
 }

@@ -33,6 +33,11 @@ using MessageBoxHandler = std::function<int(const MessageBoxCall &)>;
 // returns the previous one.
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 
+// A handler that answers every box with its default button and appends its
+// caption and text (a tab between, line breaks as spaces) as one line to the
+// file at path: how tests of the whole program answer its boxes.
+MessageBoxHandler RecordingHandler(const QString &path);
+
 // A message text given in UTF-8 with value in place of its first "%s".
 QString MessageWith(const char *utf8, const QString &value);
 

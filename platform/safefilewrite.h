@@ -9,7 +9,10 @@
 // failure before the replacement leaves the previous file as it was.
 
 #include <QByteArrayView>
+#include <QDateTime>
 #include <QString>
+
+#include <functional>
 
 // Writes data as the whole content of the file at path. 0 on success, else
 // the system's error number (or another non-zero code where there is none).
@@ -23,3 +26,14 @@ int WriteFileSafely(const QString &path, QByteArrayView data);
 // 0 when a save to path may be tried: path names no folder and no other
 // non-regular file, and its folder exists. Writes nothing.
 int CheckSaveTarget(const QString &path);
+
+// The name of the file a save's temporary named name was made for, or an
+// empty text when name is not of the form such a temporary takes (the
+// target's name, a dot and six letters or digits).
+QString SaveTemporaryTarget(const QString &name);
+
+// Removes from folder the temporaries that interrupted saves left behind:
+// regular files (never links or folders) named as a save names them, for a
+// target isTarget accepts, last changed before startedAt. The number removed.
+int RemoveStaleSaveTemporaries(const QString &folder, const std::function<bool(const QString &target)> &isTarget,
+                               const QDateTime &startedAt);

@@ -1,6 +1,7 @@
 #include "oscreceiver.h"
 
 #include "configmodel.h"
+#include "journal.h"
 #include "panelremote.h"
 
 #include <QNetworkDatagram>
@@ -138,7 +139,8 @@ void OscReceiver::Handle(const QByteArray &datagram, const QHostAddress &sender,
     if (!command) {
         ++m_dropped;
         if (!reason.isEmpty())
-            m_panel.JournalRefusal(QStringLiteral("osc  %1  dropped: %2").arg(from, reason));
+            m_panel.JournalRefusal(QStringLiteral("osc  %1  dropped: %2").arg(from, Journal::OutsideText(reason)),
+                                   sender.toString());
         return;
     }
     // A refusal is journaled where the rules are.

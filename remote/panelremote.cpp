@@ -65,8 +65,8 @@ QJsonObject PanelRemote::State() const
     return PanelStateJson(m_panel, DialogOpen());
 }
 
-void PanelRemote::JournalRefusal(const QString &text)
+void PanelRemote::JournalRefusal(const QString &text, const QString &source)
 {
     if (m_panel)
-        m_panel->JournalRemark(text);
+        m_panel->JournalRemark(text, source);
 }

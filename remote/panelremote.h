@@ -31,7 +31,8 @@ public:
     // message box) is open over it.
     bool DialogOpen() const;
     // A refused command in the panel's journal (OSC senders hear no answer).
-    void JournalRefusal(const QString &text);
+    // source: the sender, which the journal's limit per second counts by.
+    void JournalRefusal(const QString &text, const QString &source = QString());
 
 signals:
     // The state may have changed: a tick, a command, a load or edit, a

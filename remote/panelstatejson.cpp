@@ -170,6 +170,8 @@ QJsonObject DeliveryJson(const CommandDelivery &delivery)
             continue;
         stations.insert(QString::number(s + 1),
                         QJsonObject{{QStringLiteral("reached"), station.Count(LinkOutcome::Taken)},
+                                    {QStringLiteral("inFlight"), station.Count(LinkOutcome::InFlight)
+                                         + station.Count(LinkOutcome::Queued)},
                                     {QStringLiteral("links"), station.Configured()}});
     }
     return stations;

@@ -2,7 +2,10 @@
 // operator runs them.
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QFile>
 #include <QProcess>
 #include <QTcpServer>
@@ -102,24 +105,78 @@ private slots:
     }
 
     // A port that cannot be opened ends the panel before its window, with
-    // status 1 and the reason; nothing is printed on standard output.
+    // status 1 and the reason, on standard error and in a message box (for a
+    // panel started from the menu); nothing is printed on standard output.
     void remotePortInUseEndsWithStatus1()
     {
         QTcpServer busy;
         QVERIFY(busy.listen(QHostAddress::LocalHost));
         QTemporaryDir dir;
         QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        process.setProcessEnvironment(env);
+        const QString boxes = dir.filePath(QStringLiteral("boxes.txt"));
+        process.setProcessEnvironment(PanelEnvironment(boxes));
         process.setWorkingDirectory(dir.path());
         process.start(kPanel, {QStringLiteral("--remote"), QStringLiteral("127.0.0.1:%1").arg(busy.serverPort())});
         QVERIFY2(process.waitForFinished(kRunMs), "the panel started although its port was taken");
         QCOMPARE(process.exitCode(), 1);
         QCOMPARE(process.readAllStandardOutput(), QByteArray());
+        const QString reason = QStringLiteral("cannot serve the web remote on 127.0.0.1:%1: ").arg(busy.serverPort());
         const QString err = QString::fromLocal8Bit(process.readAllStandardError());
-        QVERIFY2(err.contains(QStringLiteral("plaxon: cannot serve the web remote on 127.0.0.1:%1: ").arg(busy.serverPort())),
-                 qPrintable(err));
+        QVERIFY2(err.contains(QStringLiteral("plaxon: ") + reason), qPrintable(err));
+        const QString box = QString::fromUtf8(ReadAll(boxes));
+        QVERIFY2(box.startsWith(QString::fromUtf8("Chyba\tDálkové ovládání nelze spustit: ") + reason), qPrintable(box));
+        QCOMPARE(box.count(QLatin1Char('\n')), 1);
+    }
+
+    // One panel per installation folder: a second start says so in a box in
+    // the settings' language, ends with status 3 and writes nothing; the
+    // first runs on. Once the first is killed, its lock is taken over.
+    void oneRunningPanelPerFolder()
+    {
+        QTemporaryDir root;
+        QVERIFY(QDir(root.path()).mkpath(QStringLiteral("inst/PLAXONDATA")));
+        QVERIFY(QFile::copy(QStringLiteral(PLAXON_DEMO_DIR "/PLAXONDATA/Demo show.PUC"),
+                            root.filePath(QStringLiteral("inst/PLAXONDATA/Show.PUC"))));
+        QVERIFY(WriteAll(root.filePath(QStringLiteral("inst/PLAXONDATA/PlaxonCfg.xml")),
+                         "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<PLAXON_CONFIG>\r\n\t<LANG>1</LANG>\r\n"
+                         "\t<LASTFNAME>PLAXONDATA/Show.PUC</LASTFNAME>\r\n</PLAXON_CONFIG>\r\n"));
+        const QString inst = root.filePath(QStringLiteral("inst"));
+        const QString lock = inst + QStringLiteral("/PLAXONDATA/plaxon.lock");
+        const QString boxes = root.filePath(QStringLiteral("boxes.txt"));
+
+        m_panel.setProcessEnvironment(PanelEnvironment(boxes));
+        m_panel.setWorkingDirectory(inst);
+        m_panel.start(kPanel, QStringList());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(lock) || m_panel.state() == QProcess::NotRunning, kRunMs);
+        QCOMPARE(m_panel.state(), QProcess::Running);
+        QTest::qWait(500); // the first panel's window is up and has written what it writes at start
+        const QStringList before = Snapshot(inst);
+
+        QProcess second;
+        second.setProcessEnvironment(PanelEnvironment(boxes));
+        second.setWorkingDirectory(inst);
+        second.start(kPanel, QStringList());
+        QVERIFY2(second.waitForFinished(kRunMs), "the second panel did not end");
+        QCOMPARE(second.exitCode(), 3);
+        QCOMPARE(QString::fromUtf8(ReadAll(boxes)), QStringLiteral("Plaxon\tPlaxon is already running in this folder\n"));
+        QCOMPARE(Snapshot(inst), before);
+        QCOMPARE(m_panel.state(), QProcess::Running);
+
+        // Killed: nothing removes its lock file, yet the next panel takes it.
+        m_panel.kill();
+        QVERIFY(m_panel.waitForFinished());
+        QVERIFY(QFile::exists(lock));
+        QProcess third;
+        third.setProcessEnvironment(PanelEnvironment(boxes));
+        third.setWorkingDirectory(inst);
+        third.start(kPanel, QStringList());
+        QTRY_VERIFY_WITH_TIMEOUT(ReadAll(lock).startsWith(QByteArray::number(third.processId()) + '\n')
+                                     || third.state() == QProcess::NotRunning,
+                                 kRunMs);
+        QCOMPARE(third.state(), QProcess::Running);
+        QCOMPARE(ReadAll(boxes).count('\n'), 1);
+        third.kill();
+        third.waitForFinished();
     }
 
     // The panel reads the settings of the directory it works in: they name a
@@ -177,6 +234,31 @@ private slots:
     }
 
 private:
+    // The panel on the offscreen platform, its message boxes answered and
+    // recorded in boxes.
+    static QProcessEnvironment PanelEnvironment(const QString &boxes)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("PLAXON_MESSAGE_BOX_RECORD"), boxes);
+        return env;
+    }
+
+    // Every file below folder with its size and modification time.
+    static QStringList Snapshot(const QString &folder)
+    {
+        QStringList files;
+        QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QFileInfo info(it.next());
+            files << QStringLiteral("%1 %2 %3").arg(info.filePath()).arg(info.size()).arg(
+                info.lastModified().toMSecsSinceEpoch());
+        }
+        files.sort();
+        return files;
+    }
+
     QProcess m_panel;
 };
 

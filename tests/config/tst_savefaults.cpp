@@ -6,6 +6,7 @@
 #include "configmodel.h"
 #include "filesystemfaults.h"
 #include "libcfaults.h"
+#include "safefilewrite.h"
 #include "settingsfile.h"
 #include "xmlfile.h"
 
@@ -19,9 +20,11 @@
 #include "testfiles.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <memory>
 
 namespace {
@@ -90,6 +93,7 @@ private slots:
     void refusingFilesAndFolders_data();
     void refusingFilesAndFolders();
     void replacementKeepsOwnerModeAndLinks();
+    void killedSavesLeaveNothingAtTheNextStart();
 
 private:
     QString StageDemo();
@@ -339,6 +343,64 @@ void TestSaveFaults::replacementKeepsOwnerModeAndLinks()
     QCOMPARE(SaveButtonSet("PLAXONDATA/plain.PUC"), 0);
     QCOMPARE(ReadAll(QString::fromLatin1(kButtonSetPath)), ReadAll(QStringLiteral("PLAXONDATA/plain.PUC")));
     QVERIFY(ReadAll(QString::fromLatin1(kButtonSetPath)).contains("<NAME>Changed</NAME>"));
+}
+
+
+// Saves killed part way (in their fsync, in a child process) leave their
+// temporaries; the next start removes exactly those, older than the start,
+// and keeps every file that only looks like one.
+void TestSaveFaults::killedSavesLeaveNothingAtTheNextStart()
+{
+    QVERIFY2(StageDemo().isEmpty(), "the demo files could not be staged");
+    const QString data = QString::fromLatin1(DATA_DIR);
+    const QStringList before = QDir(data).entryList(QDir::Files);
+    for (const bool buttonSet : {false, true}) {
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            LoadAndChange(buttonSet);
+            ArmLibcFault(LibcFault::FsyncKills);
+            (void)(buttonSet ? SaveButtonSet(kButtonSetPath) : SaveSettings());
+            ::_exit(0); // not reached: the fsync kills the save
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY2(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL, "the save was not killed part way");
+    }
+    QStringList left = QDir(data).entryList(QDir::Files);
+    for (const QString &name : before)
+        left.removeOne(name);
+    QCOMPARE(left.size(), 2);
+    for (const QString &name : left)
+        QVERIFY2(!SaveTemporaryTarget(name).isEmpty(), qPrintable(name));
+
+    const QStringList lookAlikes = {
+        QStringLiteral("PlaxonCfg.xml.bak"),       // five letters
+        QStringLiteral("PlaxonCfg.xml.my_old"),    // not a letter or digit
+        QStringLiteral("notes.txt.backup"),        // the form, for a file the panel never saves
+        QStringLiteral("Demo show.PUC.copy-1"),
+    };
+    for (const QString &name : lookAlikes)
+        QVERIFY(WriteAll(data + '/' + name, "keep me"));
+    // The form and an old time, but a link and a folder: neither is a temporary.
+    QVERIFY(QFile::link(QStringLiteral("PlaxonCfg.xml"), data + QStringLiteral("/PlaxonCfg.xml.Ab12Cd")));
+    QVERIFY(QDir().mkdir(data + QStringLiteral("/Show.PUC.Zz9Yy8")));
+    QTest::qWait(1100); // file times may be as coarse as a second
+    const QDateTime startedAt = QDateTime::currentDateTime();
+    QTest::qWait(50);
+    // A save under way right now, by the form: newer than the start, kept.
+    QVERIFY(WriteAll(data + QStringLiteral("/PlaxonCfg.xml.Qq1Ww2"), "a save under way"));
+
+    QCOMPARE(RemoveStaleTemporaries(startedAt), 2);
+    for (const QString &name : left)
+        QVERIFY2(!QFile::exists(data + '/' + name), qPrintable(name));
+    for (const QString &name : lookAlikes)
+        QCOMPARE(ReadAll(data + '/' + name), QByteArray("keep me"));
+    QVERIFY(QFileInfo(data + QStringLiteral("/PlaxonCfg.xml.Ab12Cd")).isSymLink());
+    QVERIFY(QFileInfo(data + QStringLiteral("/Show.PUC.Zz9Yy8")).isDir());
+    QVERIFY(QFile::exists(data + QStringLiteral("/PlaxonCfg.xml.Qq1Ww2")));
+    for (const QString &name : before)
+        QVERIFY(QFile::exists(data + '/' + name));
 }
 
 QTEST_GUILESS_MAIN(TestSaveFaults)

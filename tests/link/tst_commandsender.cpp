@@ -183,8 +183,11 @@ private slots:
 
         CopyText(g_Buttons.BUTTON[kButton].PROGRAM[0], "A\\x");
         CopyText(g_Buttons.BUTTON[kButton].PROGRAM[1], "B\\y");
-        QCOMPARE(SendLaunch(kButton).station[0].Count(LinkOutcome::Taken), 2);
-        QCOMPARE(SendStop().station[1].Count(LinkOutcome::Taken), 1);
+        const CommandDelivery launch = SendLaunch(kButton);
+        const CommandDelivery stop = SendStop();
+        // Reached once the stations' machines acknowledged them.
+        QTRY_COMPARE(launch.Current().station[0].Count(LinkOutcome::Taken), 2);
+        QTRY_COMPARE(stop.Current().station[1].Count(LinkOutcome::Taken), 1);
         EndCase();
         QCOMPARE(m_got[0], RecordBytes(CMD_RUN, "A\\x") + RecordBytes(CMD_STOP));
         QCOMPARE(m_got[2], RecordBytes(CMD_RUN, "B\\y") + RecordBytes(CMD_STOP));
@@ -223,9 +226,10 @@ private slots:
             QCOMPARE(got, QByteArray());
     }
 
-    // What the sending path says per configured link: taken whole, not
-    // connected; a record that waited behind a station that stopped reading
-    // counts as taken once it has gone out.
+    // What the sending path says per configured link: handed over whole
+    // (reached once acknowledged), not connected; a record that waited
+    // behind a station that stopped reading counts as taken once it has gone
+    // out and was acknowledged.
     void deliveryPerLink()
     {
         ButtonRecord &b = g_Buttons.BUTTON[kButton];
@@ -243,7 +247,9 @@ private slots:
         for (int s = 0; s < STATION_COUNT; ++s) {
             QCOMPARE(d.station[s].meant, want[s].meant);
             QCOMPARE(d.station[s].Configured(), want[s].configured);
-            QCOMPARE(d.station[s].Count(LinkOutcome::Taken), want[s].taken);
+            // Handed over at once; reached once the station's machine acknowledged it.
+            QCOMPARE(d.station[s].Count(LinkOutcome::Taken) + d.station[s].Count(LinkOutcome::InFlight), want[s].taken);
+            QTRY_COMPARE(d.Current().station[s].Count(LinkOutcome::Taken), want[s].taken);
             QCOMPARE(d.station[s].program, want[s].program);
         }
         QCOMPARE(d.station[2].link[0].outcome, LinkOutcome::NotConnected);

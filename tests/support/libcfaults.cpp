@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -61,6 +62,8 @@ extern "C" int fsync(int fd)
             errno = EIO;
             return -1;
         }
+        if (Armed() == LibcFault::FsyncKills)
+            ::raise(SIGKILL);
     }
     return real(fd);
 }

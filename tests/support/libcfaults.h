@@ -8,6 +8,7 @@
 enum class LibcFault {
     None,
     FsyncFails,           // every fsync fails with EIO
+    FsyncKills,           // the process is killed (SIGKILL) in its first fsync, as by a kill mid-save
     RenameFails,          // every rename fails with EIO
     WriteStopsPartWay,    // the first write to a regular file is short, later ones fail with ENOSPC
     WriteShortAndEintr,   // writes to regular files alternate EINTR and 7-byte short writes

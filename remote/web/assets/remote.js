@@ -409,13 +409,16 @@
 
   // ---------------------------------------------------------------- commands
 
-  // "Sent — PC1 2/2 · PC3 0/1 links": which stations took the command.
+  // "Sent — PC1 2/2 · PC3 0/1 links": which stations the command went out to.
   function deliveryText(what, delivery) {
     const t = text();
     const stations = Object.keys(delivery).sort();
-    const parts = stations.map((pc) => `PC${pc} ${delivery[pc].reached}/${delivery[pc].links}`);
-    const reachedAny = stations.some((pc) => delivery[pc].reached > 0);
-    const reachedAll = stations.every((pc) => delivery[pc].reached === delivery[pc].links);
+    // In flight: handed over, the station's acknowledgement not in yet (the
+    // answer leaves before it can come back); it counts as sent, not reached.
+    const sent = (pc) => delivery[pc].reached + (delivery[pc].inFlight || 0);
+    const parts = stations.map((pc) => `PC${pc} ${sent(pc)}/${delivery[pc].links}`);
+    const reachedAny = stations.some((pc) => sent(pc) > 0);
+    const reachedAll = stations.every((pc) => sent(pc) === delivery[pc].links);
     const head = reachedAny ? t.sentTo : t.reachedNone;
     const message = `${what}: ${head}${parts.length ? ' — ' + parts.join(' · ') + ' ' + t.links : ''}`;
     return { message, kind: !reachedAny ? 'error' : reachedAll ? '' : 'warn' };
