@@ -116,13 +116,18 @@ RemoteOutcome PanelRemote::RunBrightness(const RemoteCommand &command)
     if (!g_Settings.BRIGHT_ENA)
         return Refused(QStringLiteral("brightness control is off"));
     unsigned char stations[STATION_COUNT] = {};
+    bool any = false;
     for (int s = 0; s < STATION_COUNT; ++s) {
         const bool wanted = command.stations ? (*command.stations >> s) & 1u : m_panel->PcFlags()[s] != 0;
         // As on the panel: stations 2 to 4 can be ticked only while enabled.
         if (wanted && s > 0 && !g_Settings.PC[s].ENABLE)
             return Refused(QStringLiteral("station %1 is not enabled").arg(s + 1));
         stations[s] = wanted ? 1 : 0;
+        any = any || wanted;
     }
+    // Refused before the slider moves: nothing would be sent.
+    if (!any)
+        return Refused(QStringLiteral("no station is ticked"));
     return Done(m_panel->SendBrightnessTo(command.brightness, stations), QStringLiteral("brightness control is off"));
 }
 

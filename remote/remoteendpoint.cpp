@@ -71,12 +71,21 @@ QList<AddressRange> LoopbackRanges()
 
 bool InRanges(const QList<AddressRange> &ranges, const QHostAddress &address)
 {
-    // An IPv4 sender on a dual-stack socket arrives as ::ffff:a.b.c.d.
-    bool isV4 = false;
-    const quint32 v4 = address.toIPv4Address(&isV4);
-    const QHostAddress plain = isV4 ? QHostAddress(v4) : address;
+    const QHostAddress plain = PlainAddress(address);
     for (const AddressRange &range : ranges)
         if (plain.isInSubnet(range))
             return true;
     return false;
+}
+
+QHostAddress BindAddress(const QHostAddress &address)
+{
+    return address == QHostAddress(QHostAddress::AnyIPv6) ? QHostAddress(QHostAddress::Any) : address;
+}
+
+QHostAddress PlainAddress(const QHostAddress &address)
+{
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4) : address;
 }

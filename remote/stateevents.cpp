@@ -1,6 +1,7 @@
 #include "stateevents.h"
 
 #include "panelremote.h"
+#include "remoteendpoint.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -28,8 +29,25 @@ QString StateEvents::Message() const
     return QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact));
 }
 
+int StateEvents::ClientsFrom(const QHostAddress &address) const
+{
+    const QHostAddress plain = PlainAddress(address);
+    return int(std::count_if(m_clients.begin(), m_clients.end(), [&](const std::unique_ptr<QWebSocket> &c) {
+        return PlainAddress(c->peerAddress()) == plain;
+    }));
+}
+
 void StateEvents::Add(std::unique_ptr<QWebSocket> client)
 {
+    if (ClientsFrom(client->peerAddress()) >= STREAMS_PER_ADDRESS) {
+        const QHostAddress plain = PlainAddress(client->peerAddress());
+        const auto oldest = std::find_if(m_clients.begin(), m_clients.end(), [&](const std::unique_ptr<QWebSocket> &c) {
+            return PlainAddress(c->peerAddress()) == plain;
+        });
+        QWebSocket *gone = oldest->get();
+        gone->abort();
+        Remove(gone);
+    }
     client->setMaxAllowedIncomingMessageSize(MAX_INCOMING);
     client->setMaxAllowedIncomingFrameSize(MAX_INCOMING);
     QWebSocket *socket = client.get();

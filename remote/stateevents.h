@@ -13,6 +13,7 @@
 #include <vector>
 
 class PanelRemote;
+class QHostAddress;
 class QWebSocket;
 
 class StateEvents : public QObject {
@@ -23,12 +24,17 @@ public:
     // A client that stops reading (a tablet gone to sleep) is let go once
     // this much waits for it, rather than have the panel keep it all.
     static constexpr qint64 MAX_BACKLOG = 1024 * 1024;
+    // Streams one address may hold; a new one pushes out its oldest, so a
+    // tablet that slept through the end of its old streams always gets one,
+    // and no address takes the connections of the others.
+    static constexpr int STREAMS_PER_ADDRESS = 4;
 
     explicit StateEvents(PanelRemote &panel, QObject *parent = nullptr);
     ~StateEvents() override;
 
     void Add(std::unique_ptr<QWebSocket> client);
     int ClientCount() const { return int(m_clients.size()); }
+    int ClientsFrom(const QHostAddress &address) const;
     void SetBacklogLimit(qint64 bytes) { m_backlogLimit = bytes; }
     void SetCoalesceInterval(int ms) { m_coalesceMs = ms; }
 
