@@ -32,7 +32,8 @@ Remote control is off unless asked for. --remote serves the web remote and
 its HTTP/WebSocket API and prints the page's address with the token
 (kept in PLAXONDATA/remote-token); --osc takes OSC messages /plaxon/launch N,
 /plaxon/play, /plaxon/pause, /plaxon/stop and /plaxon/brightness VALUE
-[STATION...]. ADDRESS defaults to 127.0.0.1.
+[STATION...]. ADDRESS defaults to 127.0.0.1; [::] takes every address, IPv4
+ones too.
 
 Exit status: 0 when the panel is closed, 1 when the remote control cannot be
 started, 2 for a mistake on the command line (an unknown option, a DIR that
@@ -72,7 +73,8 @@ std::optional<int> ReadCommandLine(int &argc, char *argv[], RemoteSettings &remo
                                        QStringLiteral("[ADDRESS:]PORT"));
     const QCommandLineOption oscAllow(
         QStringLiteral("osc-allow"),
-        QStringLiteral("Hear OSC only from these senders (addresses or ADDRESS/PREFIX). Default: this machine."),
+        QStringLiteral("Hear OSC only from these senders (addresses or ADDRESS/PREFIX). Default: this machine. "
+                       "A filter, not a sign-on: a sender's address can be forged."),
         QStringLiteral("ADDR[,ADDR...]"));
     parser.addOption(help);
     parser.addVersionOption();

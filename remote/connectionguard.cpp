@@ -15,11 +15,14 @@ qint64 Now()
     return QDateTime::currentMSecsSinceEpoch();
 }
 
+constexpr int HTTP_PAYLOAD_TOO_LARGE = 413;
+constexpr int HTTP_HEADERS_TOO_LARGE = 431;
+
 QByteArray ReasonPhrase(int status)
 {
     switch (status) {
-    case 413: return QByteArrayLiteral("Payload Too Large");
-    case 431: return QByteArrayLiteral("Request Header Fields Too Large");
+    case HTTP_PAYLOAD_TOO_LARGE: return QByteArrayLiteral("Payload Too Large");
+    case HTTP_HEADERS_TOO_LARGE: return QByteArrayLiteral("Request Header Fields Too Large");
     default: return QByteArrayLiteral("Bad Request");
     }
 }
@@ -32,12 +35,10 @@ QByteArray RefusalAnswer(const RequestScanner::Refusal &refusal)
            + "\r\nConnection: close\r\n\r\n" + body;
 }
 
-
 } // namespace
 
 ConnectionGuard::ConnectionGuard(QObject *parent) : QTcpServer(parent)
 {
-    setMaxPendingConnections(m_limits.maxConnections);
     connect(&m_sweep, &QTimer::timeout, this, &ConnectionGuard::Sweep);
     SetLimits(m_limits);
 }
