@@ -75,9 +75,9 @@ void ConnectionGuard::incomingConnection(qintptr descriptor)
         return;
     }
     Prune();
-    const QHostAddress peer = PlainAddress(socket->peerAddress());
+    const QHostAddress peer = ClientOf(socket->peerAddress());
     const qsizetype live = std::count_if(m_sockets.cbegin(), m_sockets.cend(), &ConnectionGuard::Live);
-    if (live >= m_limits.maxConnections || FromAddress(peer, false) >= m_limits.perAddress) {
+    if (live >= m_limits.maxConnections || FromAddress(peer, false) >= m_limits.perClient) {
         socket->abort();
         socket->deleteLater();
         return;
@@ -195,7 +195,7 @@ int ConnectionGuard::OpenStreams(const QHostAddress &from)
 {
     Prune();
     return int(std::count_if(m_sockets.cbegin(), m_sockets.cend(), [&](const Watch &watch) {
-        return Live(watch) && watch.stream && (from.isNull() || watch.peer == from);
+        return Live(watch) && watch.stream && (from.isNull() || watch.peer == ClientOf(from));
     }));
 }
 

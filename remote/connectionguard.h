@@ -3,7 +3,8 @@
 // The listening socket of the remote API, guarding the panel against its
 // clients so that no client can lock the others out or make the panel hoard
 // memory:
-// - at most maxConnections at once, and perAddress of them from one address;
+// - at most maxConnections at once, and perClient of them from one client
+//   (an IPv4 address, an IPv6 /64 network);
 // - a request must be whole, and its answer handed over, within requestMs of
 //   its first byte; a connection waiting for its next request is closed after
 //   idleMs; no byte resets either clock;
@@ -27,14 +28,14 @@ class QTcpSocket;
 
 struct ConnectionLimits {
     static constexpr int MAX_CONNECTIONS = 64;
-    static constexpr int PER_ADDRESS = 8;
+    static constexpr int PER_CLIENT = 8;
     static constexpr qint64 REQUEST_BYTES = 256 * 1024;
     static constexpr qint64 UNSENT_BYTES = 256 * 1024;
     static constexpr int REQUEST_MS = 5000;
     static constexpr int IDLE_MS = 30000;
 
     int maxConnections = MAX_CONNECTIONS;
-    int perAddress = PER_ADDRESS;
+    int perClient = PER_CLIENT;
     qint64 requestBytes = REQUEST_BYTES; // one request, head and body
     qint64 unsentBytes = UNSENT_BYTES;   // answers waiting for a client that does not read
     int requestMs = REQUEST_MS;
@@ -64,7 +65,7 @@ public:
     void Upgrading(QTcpSocket *socket);
 
     int OpenConnections();
-    // Event streams open, of all addresses or of one.
+    // Event streams open, of all clients or of the one address from is.
     int OpenStreams(const QHostAddress &from = {});
     // Answer bytes the connections hold that their clients have not taken.
     qint64 UnsentBytes();
@@ -75,7 +76,7 @@ protected:
 private:
     struct Watch {
         QPointer<QTcpSocket> socket;
-        QHostAddress peer; // IPv4 senders on a dual-stack socket as plain IPv4
+        QHostAddress peer; // the client it counts as (ClientOf)
         RequestScanner scanner{ConnectionLimits::REQUEST_BYTES};
         qint64 since = 0;     // the first byte of the pending request, or the start of the wait
         bool pending = false; // a request began and its answer is not all out

@@ -8,6 +8,7 @@ constexpr int MAX_PORT = 65535;
 constexpr int IPV4_LOOPBACK_PREFIX = 8;
 constexpr int IPV6_HOST_PREFIX = 128;
 constexpr int IPV4_HOST_PREFIX = 32;
+constexpr int IPV6_NETWORK_BYTES = 8; // a /64
 
 } // namespace
 
@@ -88,4 +89,15 @@ QHostAddress PlainAddress(const QHostAddress &address)
     bool isV4 = false;
     const quint32 v4 = address.toIPv4Address(&isV4);
     return isV4 ? QHostAddress(v4) : address;
+}
+
+QHostAddress ClientOf(const QHostAddress &address)
+{
+    const QHostAddress plain = PlainAddress(address);
+    if (plain.protocol() != QAbstractSocket::IPv6Protocol)
+        return plain;
+    Q_IPV6ADDR bytes = plain.toIPv6Address();
+    for (int i = IPV6_NETWORK_BYTES; i < int(sizeof bytes.c); ++i)
+        bytes.c[i] = 0;
+    return QHostAddress(bytes);
 }

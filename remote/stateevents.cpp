@@ -31,18 +31,18 @@ QString StateEvents::Message() const
 
 int StateEvents::ClientsFrom(const QHostAddress &address) const
 {
-    const QHostAddress plain = PlainAddress(address);
+    const QHostAddress from = ClientOf(address);
     return int(std::count_if(m_clients.begin(), m_clients.end(), [&](const std::unique_ptr<QWebSocket> &c) {
-        return PlainAddress(c->peerAddress()) == plain;
+        return ClientOf(c->peerAddress()) == from;
     }));
 }
 
 void StateEvents::Add(std::unique_ptr<QWebSocket> client)
 {
-    if (ClientsFrom(client->peerAddress()) >= STREAMS_PER_ADDRESS) {
-        const QHostAddress plain = PlainAddress(client->peerAddress());
+    if (ClientsFrom(client->peerAddress()) >= STREAMS_PER_CLIENT) {
+        const QHostAddress from = ClientOf(client->peerAddress());
         const auto oldest = std::find_if(m_clients.begin(), m_clients.end(), [&](const std::unique_ptr<QWebSocket> &c) {
-            return PlainAddress(c->peerAddress()) == plain;
+            return ClientOf(c->peerAddress()) == from;
         });
         QWebSocket *gone = oldest->get();
         gone->abort();

@@ -24,10 +24,11 @@ public:
     // A client that stops reading (a tablet gone to sleep) is let go once
     // this much waits for it, rather than have the panel keep it all.
     static constexpr qint64 MAX_BACKLOG = 1024 * 1024;
-    // Streams one address may hold; a new one pushes out its oldest, so a
+    // Streams one client (an IPv4 address, an IPv6 /64 network) may hold; a
+    // new one pushes out its oldest, so a
     // tablet that slept through the end of its old streams always gets one,
     // and no address takes the connections of the others.
-    static constexpr int STREAMS_PER_ADDRESS = 4;
+    static constexpr int STREAMS_PER_CLIENT = 4;
 
     explicit StateEvents(PanelRemote &panel, QObject *parent = nullptr);
     ~StateEvents() override;

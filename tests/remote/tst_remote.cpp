@@ -836,7 +836,7 @@ void TestRemote::oversizedAndAbandonedConnectionsAreClosed()
                                  + QByteArray::number(HttpPort())
                                  + "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                                    "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
-    for (int i = 0; i < StateEvents::STREAMS_PER_ADDRESS + 6; ++i)
+    for (int i = 0; i < StateEvents::STREAMS_PER_CLIENT + 6; ++i)
         QCOMPARE(Exchange(HttpPort(), handshake).status, 101);
     QTRY_COMPARE(m_remote->Http()->Events().ClientCount(), 0);
     QTRY_COMPARE(m_remote->Http()->Guard()->OpenConnections(), 0);
@@ -845,8 +845,8 @@ void TestRemote::oversizedAndAbandonedConnectionsAreClosed()
     // More than the cap at once, from more addresses than it takes at their
     // share: the ones over are closed, the others served.
     std::vector<std::unique_ptr<QTcpSocket>> crowd;
-    const int addresses = ConnectionLimits::MAX_CONNECTIONS / ConnectionLimits::PER_ADDRESS + 2;
-    for (int i = 0; i < addresses * ConnectionLimits::PER_ADDRESS; ++i) {
+    const int addresses = ConnectionLimits::MAX_CONNECTIONS / ConnectionLimits::PER_CLIENT + 2;
+    for (int i = 0; i < addresses * ConnectionLimits::PER_CLIENT; ++i) {
         crowd.push_back(std::make_unique<QTcpSocket>());
         QVERIFY(crowd.back()->bind(QHostAddress(QStringLiteral("127.0.1.%1").arg(1 + i % addresses))));
         crowd.back()->connectToHost(QStringLiteral("127.0.0.1"), HttpPort());
@@ -1050,15 +1050,15 @@ void TestRemote::lockoutAttemptsLeaveTheTabletServed()
                  qPrintable(QStringLiteral("a connection is open after %1 ms").arg(attacker.OldestOpen())));
     }
     // What the panel keeps for its clients stays within the address's share.
-    QVERIFY(unsent <= ConnectionLimits::PER_ADDRESS * (limits.unsentBytes + 64 * 1024));
+    QVERIFY(unsent <= ConnectionLimits::PER_CLIENT * (limits.unsentBytes + 64 * 1024));
     constexpr qint64 memoryBound = 50 * 1024 * 1024;
     if (kResidentMemoryMeansAnything)
         QVERIFY2(peak - idle < memoryBound, qPrintable(QStringLiteral("+%1 bytes").arg(peak - idle)));
     else
         qInfo("resident memory not bounded here: AddressSanitizer holds freed memory");
     if (streams) {
-        QVERIFY2(attackerStreams <= StateEvents::STREAMS_PER_ADDRESS, qPrintable(QString::number(attackerStreams)));
-        QVERIFY(guard.OpenStreams(kAttacker) <= StateEvents::STREAMS_PER_ADDRESS);
+        QVERIFY2(attackerStreams <= StateEvents::STREAMS_PER_CLIENT, qPrintable(QString::number(attackerStreams)));
+        QVERIFY(guard.OpenStreams(kAttacker) <= StateEvents::STREAMS_PER_CLIENT);
         QCOMPARE(tabletStream.status, 101);
     }
 }

@@ -42,6 +42,8 @@ private slots:
     void endpoints();
     void allowLists_data();
     void allowLists();
+    void clientsForTheirShare_data();
+    void clientsForTheirShare();
     void requestsReadAhead_data();
     void requestsReadAhead();
     void oscSendersAreHeldToTheirRate();
@@ -229,6 +231,23 @@ void TestRemoteParts::allowLists()
     QVERIFY(!ParseAddressList(QStringLiteral("10.0.0.1,example.com"), &error));
     QVERIFY(error.contains(QStringLiteral("example.com")));
     QVERIFY(!ParseAddressList(QString(), &error));
+}
+
+void TestRemoteParts::clientsForTheirShare_data()
+{
+    QTest::addColumn<QString>("peer");
+    QTest::addColumn<QString>("client");
+    QTest::newRow("IPv4") << QStringLiteral("192.168.1.9") << QStringLiteral("192.168.1.9");
+    QTest::newRow("IPv4 on a dual-stack socket") << QStringLiteral("::ffff:192.168.1.9") << QStringLiteral("192.168.1.9");
+    QTest::newRow("IPv6, its /64") << QStringLiteral("2001:db8:1:2:a:b:c:d") << QStringLiteral("2001:db8:1:2::");
+    QTest::newRow("IPv6 loopback") << QStringLiteral("::1") << QStringLiteral("::");
+}
+
+void TestRemoteParts::clientsForTheirShare()
+{
+    QFETCH(QString, peer);
+    QFETCH(QString, client);
+    QCOMPARE(ClientOf(QHostAddress(peer)), QHostAddress(client));
 }
 
 void TestRemoteParts::requestsReadAhead_data()
