@@ -14,6 +14,9 @@ StateEvents::StateEvents(PanelRemote &panel, QObject *parent) : QObject(parent),
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &StateEvents::Broadcast);
     connect(&m_panel, &PanelRemote::StateChanged, this, &StateEvents::Schedule);
+    m_clock.start();
+    connect(&m_ping, &QTimer::timeout, this, &StateEvents::Ping);
+    m_ping.start(PING_MS);
 }
 
 StateEvents::~StateEvents()
@@ -52,6 +55,8 @@ void StateEvents::Add(std::unique_ptr<QWebSocket> client)
     client->setMaxAllowedIncomingFrameSize(MAX_INCOMING);
     QWebSocket *socket = client.get();
     connect(socket, &QWebSocket::disconnected, this, [this, socket] { Remove(socket); });
+    m_lastHeard.insert(socket, m_clock.elapsed());
+    connect(socket, &QWebSocket::pong, this, [this, socket] { m_lastHeard.insert(socket, m_clock.elapsed()); });
     m_clients.push_back(std::move(client));
     socket->sendTextMessage(Message());
 }
@@ -62,9 +67,27 @@ void StateEvents::Remove(QWebSocket *client)
                                  [client](const std::unique_ptr<QWebSocket> &c) { return c.get() == client; });
     if (it == m_clients.end())
         return;
+    m_lastHeard.remove(client);
     // Deleted later: this runs inside the socket's own signal.
     it->release()->deleteLater();
     m_clients.erase(it);
+}
+
+void StateEvents::Ping()
+{
+    constexpr int ROUNDS_WITHOUT_ANSWER = 2;
+    const qint64 now = m_clock.elapsed();
+    QList<QWebSocket *> gone;
+    for (const std::unique_ptr<QWebSocket> &client : m_clients) {
+        if (now - m_lastHeard.value(client.get(), now) > qint64(ROUNDS_WITHOUT_ANSWER) * m_ping.interval())
+            gone.append(client.get());
+        else
+            client->ping();
+    }
+    for (QWebSocket *client : gone) {
+        client->abort();
+        Remove(client);
+    }
 }
 
 void StateEvents::Schedule()

@@ -3,9 +3,12 @@
 // The WebSocket event stream: every client gets the panel's state at once
 // and again after each change, as {"type": "state", "state": {...}}. A burst
 // of changes is coalesced to one message per COALESCE_MS at most, and a
-// state equal to the last one sent is not sent again.
+// state equal to the last one sent is not sent again. Every PING_MS each
+// client is pinged; one that has not answered for two rounds (a tablet
+// switched off, a peer that vanished) is let go.
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QTimer>
 
@@ -29,6 +32,7 @@ public:
     // tablet that slept through the end of its old streams always gets one,
     // and no address takes the connections of the others.
     static constexpr int STREAMS_PER_CLIENT = 4;
+    static constexpr int PING_MS = 20000;
 
     explicit StateEvents(PanelRemote &panel, QObject *parent = nullptr);
     ~StateEvents() override;
@@ -38,16 +42,21 @@ public:
     int ClientsFrom(const QHostAddress &address) const;
     void SetBacklogLimit(qint64 bytes) { m_backlogLimit = bytes; }
     void SetCoalesceInterval(int ms) { m_coalesceMs = ms; }
+    void SetPingInterval(int ms) { m_ping.start(ms); }
 
 private:
     void Schedule();
     void Broadcast();
     QString Message() const;
     void Remove(QWebSocket *client);
+    void Ping();
 
     PanelRemote &m_panel;
     std::vector<std::unique_ptr<QWebSocket>> m_clients;
     QTimer m_timer;
+    QTimer m_ping;
+    QElapsedTimer m_clock;
+    QHash<QWebSocket *, qint64> m_lastHeard; // m_clock's time of each client's last pong
     QElapsedTimer m_sinceLast;
     QString m_lastSent;
     qint64 m_backlogLimit = MAX_BACKLOG;

@@ -149,6 +149,7 @@ private slots:
     void oversizedAndAbandonedConnectionsAreClosed();
     void silentConnectionsAreClosed();
     void aClientThatStopsReadingIsLetGo();
+    void aStreamWhoseReaderIsGoneIsLetGo();
     void unreadAnswersAreCappedAndTheirReaderClosed();
     void lockoutAttemptsLeaveTheTabletServed_data();
     void lockoutAttemptsLeaveTheTabletServed();
@@ -929,6 +930,32 @@ void TestRemote::aClientThatStopsReadingIsLetGo()
     qInfo("the sleeping reader was let go after %d updates in %lld ms; the awake one had %d", commands,
           clock.elapsed(), messages);
     QTRY_VERIFY(messages >= commands / 2);
+}
+
+void TestRemote::aStreamWhoseReaderIsGoneIsLetGo()
+{
+    QVERIFY(OpenPanel());
+    StateEvents &events = m_remote->Http()->Events();
+    constexpr int pingMs = 100;
+    events.SetPingInterval(pingMs);
+    // A peer that took its stream and then answers nothing, as a tablet
+    // switched off does; and a live one, which answers the pings by itself.
+    RawAttacker gone(kAttacker, HttpPort(), 1,
+                     "GET /api/events?token=" + m_token + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(HttpPort())
+                         + "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                           "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n",
+                     RawAttacker::Mode::Once, 20);
+    QWebSocket live;
+    live.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/api/events?token=%2").arg(HttpPort()).arg(QString::fromLatin1(m_token))));
+    QTRY_COMPARE(events.ClientCount(), 2);
+    QElapsedTimer clock;
+    clock.start();
+    QTRY_COMPARE_WITH_TIMEOUT(events.ClientsFrom(kAttacker), 0, 10 * pingMs);
+    QVERIFY(clock.elapsed() >= pingMs);
+    // The silent peer comes back, and is let go again; the live one stays all along.
+    QTRY_VERIFY_WITH_TIMEOUT(gone.ClosedByPanel() >= 2, 20 * pingMs);
+    QCOMPARE(live.state(), QAbstractSocket::ConnectedState);
+    QCOMPARE(events.ClientsFrom(QHostAddress::LocalHost), 1);
 }
 
 void TestRemote::unreadAnswersAreCappedAndTheirReaderClosed()
