@@ -76,6 +76,18 @@ void ConnectionGuard::incomingConnection(qintptr descriptor)
     }
     Prune();
     const QHostAddress peer = ClientOf(socket->peerAddress());
+    // A client at its share makes room with its connection that waited
+    // longest for a next request (a browser keeps a few open); one with none
+    // waiting is refused.
+    if (FromAddress(peer, false) >= m_limits.perClient) {
+        const Watch *oldest = nullptr;
+        for (const Watch &watch : std::as_const(m_sockets))
+            if (Live(watch) && watch.peer == peer && !watch.stream && !watch.pending && !watch.closing
+                && (!oldest || watch.since < oldest->since))
+                oldest = &watch;
+        if (oldest)
+            Drop(oldest->socket);
+    }
     const qsizetype live = std::count_if(m_sockets.cbegin(), m_sockets.cend(), &ConnectionGuard::Live);
     if (live >= m_limits.maxConnections || FromAddress(peer, false) >= m_limits.perClient) {
         socket->abort();

@@ -4,7 +4,8 @@
 // clients so that no client can lock the others out or make the panel hoard
 // memory:
 // - at most maxConnections at once, and perClient of them from one client
-//   (an IPv4 address, an IPv6 /64 network);
+//   (an IPv4 address, an IPv6 /64 network); a client at its share makes room
+//   with the one of its connections that waited longest for a request;
 // - a request must be whole, and its answer handed over, within requestMs of
 //   its first byte; a connection waiting for its next request is closed after
 //   idleMs; no byte resets either clock;

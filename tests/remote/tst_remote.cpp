@@ -149,6 +149,7 @@ private slots:
     void oversizedAndAbandonedConnectionsAreClosed();
     void silentConnectionsAreClosed();
     void aClientThatStopsReadingIsLetGo();
+    void aClientAtItsShareMakesRoomWithItsIdleConnections();
     void aStreamWhoseReaderIsGoneIsLetGo();
     void unreadAnswersAreCappedAndTheirReaderClosed();
     void lockoutAttemptsLeaveTheTabletServed_data();
@@ -930,6 +931,45 @@ void TestRemote::aClientThatStopsReadingIsLetGo()
     qInfo("the sleeping reader was let go after %d updates in %lld ms; the awake one had %d", commands,
           clock.elapsed(), messages);
     QTRY_VERIFY(messages >= commands / 2);
+}
+
+void TestRemote::aClientAtItsShareMakesRoomWithItsIdleConnections()
+{
+    QVERIFY(OpenPanel());
+    const QHostAddress browser(QStringLiteral("127.0.0.4"));
+    const QByteArray request = Request("GET", "/api/state", HttpPort(), m_token);
+    // A browser's pool: its share of connections, each answered and kept open.
+    std::vector<std::unique_ptr<QTcpSocket>> pool;
+    for (int i = 0; i < ConnectionLimits::PER_CLIENT; ++i) {
+        pool.push_back(std::make_unique<QTcpSocket>());
+        QTcpSocket &socket = *pool.back();
+        QVERIFY(socket.bind(browser));
+        socket.connectToHost(QStringLiteral("127.0.0.1"), HttpPort());
+        QVERIFY(socket.waitForConnected(1000));
+        socket.write(request);
+        QByteArray answer;
+        QTRY_VERIFY((answer += socket.readAll()).contains("\r\n\r\n"));
+        QVERIFY2(answer.startsWith("HTTP/1.1 200"), answer.left(200).constData());
+    }
+    // One more is served; the longest waiting of the pool made room.
+    QCOMPARE(Exchange(HttpPort(), request, 1000, browser).status, 200);
+    QTRY_COMPARE(pool.front()->state(), QAbstractSocket::UnconnectedState);
+    for (size_t i = 1; i < pool.size(); ++i)
+        QCOMPARE(pool[i]->state(), QAbstractSocket::ConnectedState);
+    // A share of requests under way makes no room: the newcomer is refused.
+    for (const std::unique_ptr<QTcpSocket> &socket : pool)
+        if (socket->state() == QAbstractSocket::ConnectedState)
+            socket->write("GET /api/state HTTP/1.1\r\n");
+    QTest::qWait(100);
+    auto extra = std::make_unique<QTcpSocket>();
+    QVERIFY(extra->bind(browser));
+    extra->connectToHost(QStringLiteral("127.0.0.1"), HttpPort());
+    QVERIFY(extra->waitForConnected(1000));
+    extra->write("GET /api/state HTTP/1.1\r\n");
+    QTest::qWait(100);
+    pool.push_back(std::move(extra));
+    QCOMPARE(Exchange(HttpPort(), request, 1000, browser).status, 0);
+    QCOMPARE(Exchange(HttpPort(), request, 1000, kTablet).status, 200);
 }
 
 void TestRemote::aStreamWhoseReaderIsGoneIsLetGo()
