@@ -37,7 +37,8 @@ Remote control is off unless asked for. --remote serves the web remote and
 its HTTP/WebSocket API and prints the page's address with a one-time pairing
 code (the API token for scripts is in PLAXONDATA/remote-token); --osc takes OSC messages /plaxon/launch N,
 /plaxon/play, /plaxon/pause, /plaxon/stop and /plaxon/brightness VALUE
-[STATION...]. ADDRESS defaults to 127.0.0.1.
+[STATION...]. ADDRESS defaults to 127.0.0.1; [::] takes every address, IPv4
+ones too.
 
 One panel runs per PLAXONDATA/: a second one started on the same folder says
 so and ends without writing anything.
@@ -82,7 +83,8 @@ std::optional<int> ReadCommandLine(int &argc, char *argv[], RemoteSettings &remo
                                        QStringLiteral("[ADDRESS:]PORT"));
     const QCommandLineOption oscAllow(
         QStringLiteral("osc-allow"),
-        QStringLiteral("Hear OSC only from these senders (addresses or ADDRESS/PREFIX). Default: this machine."),
+        QStringLiteral("Hear OSC only from these senders (addresses or ADDRESS/PREFIX). Default: this machine. "
+                       "A filter, not a sign-on: a sender's address can be forged."),
         QStringLiteral("ADDR[,ADDR...]"));
     parser.addOption(help);
     parser.addVersionOption();

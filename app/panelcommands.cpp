@@ -11,6 +11,7 @@
 #include <QSlider>
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -67,6 +68,7 @@ QString Refusal::Text() const
     case Kind::NoProgram: return QStringLiteral("button %1 has no program for an enabled station").arg(number);
     case Kind::BrightnessOff: return QStringLiteral("brightness control is off");
     case Kind::StationNotEnabled: return QStringLiteral("station %1 is not enabled").arg(number);
+    case Kind::NoStationTicked: return QStringLiteral("no station is ticked");
     }
     return QString();
 }
@@ -86,6 +88,7 @@ QString Refusal::LocalText() const
             .arg(number);
     case Kind::BrightnessOff: return Tr("ovládání jasu je vypnuté", "brightness control is off");
     case Kind::StationNotEnabled: return Tr("stanice %1 není zapnutá", "station %1 is not enabled").arg(number);
+    case Kind::NoStationTicked: return Tr("není zaškrtnutá žádná stanice", "no station is ticked");
     }
     return QString();
 }
@@ -156,9 +159,20 @@ Refusal PanelCommands::Check(const PanelCommand &command) const
                 if ((*command.stations >> s) & 1u && !g_Settings.PC[s].ENABLE)
                     return {Kind::StationNotEnabled, s + 1};
         }
+        // Refused before the slider moves: nothing would be sent.
+        unsigned char stations[STATION_COUNT] = {};
+        StationsFor(command, stations);
+        if (std::none_of(std::begin(stations), std::end(stations), [](unsigned char s) { return s != 0; }))
+            return {Kind::NoStationTicked, 0};
         return {};
     }
     return {};
+}
+
+void PanelCommands::StationsFor(const PanelCommand &command, unsigned char (&stations)[STATION_COUNT]) const
+{
+    for (int s = 0; s < STATION_COUNT; ++s)
+        stations[s] = command.stations ? ((*command.stations >> s) & 1u) : (m_panel.PcFlags()[s] != 0);
 }
 
 CommandDelivery PanelCommands::Send(const PanelCommand &command)
@@ -171,8 +185,7 @@ CommandDelivery PanelCommands::Send(const PanelCommand &command)
     case PanelAction::Brightness: break;
     }
     unsigned char stations[STATION_COUNT] = {};
-    for (int s = 0; s < STATION_COUNT; ++s)
-        stations[s] = command.stations ? ((*command.stations >> s) & 1u) : (m_panel.PcFlags()[s] != 0);
+    StationsFor(command, stations);
     CommandDelivery delivery;
     SendBrightness(std::clamp(command.brightness, 0, PanelCommand::BRIGHTNESS_MAX), stations, m_panel.m_brightness,
                    &delivery);

@@ -52,6 +52,7 @@ struct Refusal {
         NoProgram,         // number: the button
         BrightnessOff,
         StationNotEnabled, // number: the station
+        NoStationTicked,   // brightness with no station to send to
     };
     Kind kind = Kind::None;
     int number = 0;
@@ -88,6 +89,9 @@ public:
     static QString CommandText(const PanelCommand &command);
 
 private:
+    // The stations a brightness command goes to: those it names, or the
+    // panel's ticked ones.
+    void StationsFor(const PanelCommand &command, unsigned char (&stations)[STATION_COUNT]) const;
     CommandDelivery Send(const PanelCommand &command);
     // The journal line: what was sent or why nothing was, with its source.
     void Record(const PanelCommand &command, const CommandSource &source, const CommandOutcome &outcome);

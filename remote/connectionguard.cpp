@@ -1,9 +1,12 @@
 #include "connectionguard.h"
 
 #include "guardedsocket.h"
+#include "remoteendpoint.h"
 
 #include <QDateTime>
 #include <QTcpSocket>
+
+#include <algorithm>
 
 namespace {
 
@@ -12,17 +15,56 @@ qint64 Now()
     return QDateTime::currentMSecsSinceEpoch();
 }
 
-const QByteArray kTooLarge = QByteArrayLiteral(
-    "HTTP/1.1 413 Payload Too Large\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+constexpr int HTTP_PAYLOAD_TOO_LARGE = 413;
+constexpr int HTTP_HEADERS_TOO_LARGE = 431;
+
+QByteArray ReasonPhrase(int status)
+{
+    switch (status) {
+    case HTTP_PAYLOAD_TOO_LARGE: return QByteArrayLiteral("Payload Too Large");
+    case HTTP_HEADERS_TOO_LARGE: return QByteArrayLiteral("Request Header Fields Too Large");
+    default: return QByteArrayLiteral("Bad Request");
+    }
+}
+
+QByteArray RefusalAnswer(const RequestScanner::Refusal &refusal)
+{
+    const QByteArray body = refusal.reason + '\n';
+    return "HTTP/1.1 " + QByteArray::number(refusal.status) + ' ' + ReasonPhrase(refusal.status)
+           + "\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " + QByteArray::number(body.size())
+           + "\r\nConnection: close\r\n\r\n" + body;
+}
 
 } // namespace
 
 ConnectionGuard::ConnectionGuard(QObject *parent) : QTcpServer(parent)
 {
-    setMaxPendingConnections(MAX_CONNECTIONS);
-    m_sweep.setInterval(SWEEP_MS);
     connect(&m_sweep, &QTimer::timeout, this, &ConnectionGuard::Sweep);
-    m_sweep.start();
+    SetLimits(m_limits);
+}
+
+void ConnectionGuard::SetLimits(const ConnectionLimits &limits)
+{
+    m_limits = limits;
+    setMaxPendingConnections(limits.maxConnections);
+    // A few sweeps within the shorter limit, so none is overrun by much.
+    constexpr int SWEEPS_PER_LIMIT = 4;
+    m_sweep.start(std::clamp(std::min(limits.requestMs, limits.idleMs) / SWEEPS_PER_LIMIT, MIN_SWEEP_MS, SWEEP_MS));
+}
+
+bool ConnectionGuard::Live(const Watch &watch)
+{
+    // A socket closed but not yet deleted holds nothing any more.
+    return watch.socket && watch.socket->state() != QAbstractSocket::UnconnectedState;
+}
+
+int ConnectionGuard::FromAddress(const QHostAddress &peer, bool streams) const
+{
+    int count = 0;
+    for (const Watch &watch : m_sockets)
+        if (Live(watch) && watch.peer == peer && (!streams || watch.stream))
+            ++count;
+    return count;
 }
 
 void ConnectionGuard::incomingConnection(qintptr descriptor)
@@ -33,21 +75,40 @@ void ConnectionGuard::incomingConnection(qintptr descriptor)
         return;
     }
     Prune();
-    if (m_sockets.size() >= MAX_CONNECTIONS) {
+    const QHostAddress peer = ClientOf(socket->peerAddress());
+    // A client at its share makes room with its connection that waited
+    // longest for a next request (a browser keeps a few open); one with none
+    // waiting is refused.
+    if (FromAddress(peer, false) >= m_limits.perClient) {
+        const Watch *oldest = nullptr;
+        for (const Watch &watch : std::as_const(m_sockets))
+            if (Live(watch) && watch.peer == peer && !watch.stream && !watch.pending && !watch.closing
+                && (!oldest || watch.since < oldest->since))
+                oldest = &watch;
+        if (oldest)
+            Drop(oldest->socket);
+    }
+    const qsizetype live = std::count_if(m_sockets.cbegin(), m_sockets.cend(), &ConnectionGuard::Live);
+    if (live >= m_limits.maxConnections || FromAddress(peer, false) >= m_limits.perClient) {
         socket->abort();
         socket->deleteLater();
         return;
     }
-    m_sockets.insert(socket, Watch{socket, 0, Now(), false});
-    // Connected before the HTTP server's own handler, so each count sees the
-    // bytes before the server reads them.
+    socket->SetUnsentLimit(m_limits.unsentBytes);
+    Watch watch;
+    watch.socket = socket;
+    watch.peer = peer;
+    watch.scanner = RequestScanner(m_limits.requestBytes);
+    watch.since = Now();
+    m_sockets.insert(socket, watch);
+    // Connected before the HTTP server's own handler, so the bytes are seen
+    // (and refused where they must be) before the server reads them.
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { Received(socket); });
-    connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
-        if (auto it = m_sockets.find(socket); it != m_sockets.end()) {
-            it->unanswered = 0;
-            it->lastActivity = Now();
-        }
+    connect(socket, &GuardedSocket::Answering, this, [this, socket] {
+        if (auto it = m_sockets.find(socket); it != m_sockets.end())
+            it->scanner.Answered();
     });
+    connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { Written(socket); });
     connect(socket, &QObject::destroyed, this, [this, socket] { m_sockets.remove(socket); });
     addPendingConnection(socket);
 }
@@ -55,24 +116,78 @@ void ConnectionGuard::incomingConnection(qintptr descriptor)
 void ConnectionGuard::Received(QTcpSocket *socket)
 {
     auto it = m_sockets.find(socket);
-    if (it == m_sockets.end() || it->exempt)
+    if (it == m_sockets.end() || it->stream || !socket->isOpen())
         return;
-    it->unanswered += socket->bytesAvailable();
-    it->lastActivity = Now();
-    if (it->unanswered > REQUEST_BYTES) {
-        it->exempt = true;
-        socket->write(kTooLarge);
-        socket->disconnectFromHost();
-        // The server must not parse what is still buffered.
-        socket->readAll();
+    if (it->closing) {
+        socket->readAll(); // nothing more is taken from it
+        return;
+    }
+    if (!it->pending) {
+        it->pending = true;
+        it->since = Now();
+    }
+    // The server reads one request at a time: what it left unread last time
+    // was scanned then, and only what follows it is new.
+    const qint64 available = socket->bytesAvailable();
+    const QByteArray fresh = socket->peek(available).mid(it->scannedUnread);
+    it->scannedUnread = available;
+    if (const std::optional<RequestScanner::Refusal> refusal = it->scanner.Feed(fresh))
+        Refuse(*it, *refusal);
+}
+
+void ConnectionGuard::ServerBound()
+{
+    // Connected after the server's own handler of new connections, so each
+    // socket's slot below comes after the server's reading slot.
+    connect(this, &QTcpServer::newConnection, this, [this] {
+        for (Watch &watch : m_sockets) {
+            if (watch.followed || !watch.socket)
+                continue;
+            watch.followed = true;
+            QTcpSocket *socket = watch.socket;
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+                if (auto it = m_sockets.find(socket); it != m_sockets.end())
+                    it->scannedUnread = socket->bytesAvailable();
+            });
+        }
+    });
+}
+
+void ConnectionGuard::Written(QTcpSocket *socket)
+{
+    auto it = m_sockets.find(socket);
+    if (it == m_sockets.end() || it->stream || it->closing)
+        return;
+    // All answered and out: the wait for the next request begins.
+    if (socket->bytesToWrite() == 0 && it->scanner.Idle()) {
+        it->pending = false;
+        it->since = Now();
     }
 }
 
-void ConnectionGuard::MarkUpgraded(const QHostAddress &address, quint16 port)
+void ConnectionGuard::Refuse(Watch &watch, const RequestScanner::Refusal &refusal)
 {
-    for (Watch &watch : m_sockets)
-        if (watch.socket && watch.socket->peerPort() == port && watch.socket->peerAddress() == address)
-            watch.exempt = true;
+    watch.closing = true;
+    watch.pending = true;
+    watch.since = Now();
+    QTcpSocket *socket = watch.socket;
+    // The server must not parse what it refuses.
+    socket->readAll();
+    watch.scannedUnread = 0;
+    socket->write(RefusalAnswer(refusal));
+    socket->disconnectFromHost();
+}
+
+bool ConnectionGuard::CloseAfterAnswer(QTcpSocket *socket) const
+{
+    const auto it = m_sockets.constFind(socket);
+    return it != m_sockets.cend() && it->scanner.CloseAfterAnswer();
+}
+
+void ConnectionGuard::Upgrading(QTcpSocket *socket)
+{
+    if (auto it = m_sockets.find(socket); it != m_sockets.end())
+        it->stream = true;
 }
 
 void ConnectionGuard::Prune()
@@ -88,15 +203,36 @@ int ConnectionGuard::OpenConnections()
     return int(m_sockets.size());
 }
 
+int ConnectionGuard::OpenStreams(const QHostAddress &from)
+{
+    Prune();
+    return int(std::count_if(m_sockets.cbegin(), m_sockets.cend(), [&](const Watch &watch) {
+        return Live(watch) && watch.stream && (from.isNull() || watch.peer == ClientOf(from));
+    }));
+}
+
+qint64 ConnectionGuard::UnsentBytes()
+{
+    Prune();
+    qint64 bytes = 0;
+    for (const Watch &watch : std::as_const(m_sockets))
+        if (watch.socket)
+            bytes += watch.socket->bytesToWrite();
+    return bytes;
+}
+
 void ConnectionGuard::Sweep()
 {
     Prune();
     const qint64 now = Now();
-    QList<QTcpSocket *> idle;
-    for (const Watch &watch : std::as_const(m_sockets))
-        if (watch.socket && !watch.exempt && now - watch.lastActivity > m_idleMs)
-            idle.append(watch.socket);
-    for (QTcpSocket *socket : idle)
+    QList<QTcpSocket *> late;
+    for (const Watch &watch : std::as_const(m_sockets)) {
+        if (!watch.socket || watch.stream)
+            continue;
+        if (now - watch.since > (watch.pending ? m_limits.requestMs : m_limits.idleMs))
+            late.append(watch.socket);
+    }
+    for (QTcpSocket *socket : late)
         Drop(socket);
 }
 

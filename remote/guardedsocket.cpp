@@ -5,6 +5,7 @@
 namespace {
 
 const QByteArray kSwitching = QByteArrayLiteral("HTTP/1.1 101 ");
+const QByteArray kStatusLine = QByteArrayLiteral("HTTP/1.");
 const QByteArray kCrossOrigin = QByteArrayLiteral("access-control-");
 
 // The handshake answer without its Access-Control-* header lines.
@@ -43,10 +44,30 @@ void GuardedSocket::CloseIfAbandoned()
 
 qint64 GuardedSocket::writeData(const char *data, qint64 size)
 {
-    if (m_switched || size < kSwitching.size() || !QByteArrayView(data, size).startsWith(kSwitching))
+    if (m_overflowed)
+        return -1;
+    const QByteArrayView bytes(data, size);
+    if (m_switched)
         return QTcpSocket::writeData(data, size);
-    m_switched = true;
-    const QByteArray answer = WithoutCrossOriginHeaders(QByteArray(data, size));
-    // The caller counts what it handed over, not what was left out.
-    return QTcpSocket::writeData(answer.constData(), answer.size()) < 0 ? -1 : size;
+    if (bytes.startsWith(kSwitching)) {
+        m_switched = true;
+        const QByteArray answer = WithoutCrossOriginHeaders(bytes.toByteArray());
+        // The caller counts what it handed over, not what was left out.
+        return QTcpSocket::writeData(answer.constData(), answer.size()) < 0 ? -1 : size;
+    }
+    if (bytes.startsWith(kStatusLine))
+        emit Answering();
+    const qint64 written = QTcpSocket::writeData(data, size);
+    if (bytesToWrite() > m_unsentLimit) {
+        m_overflowed = true;
+        // Not from inside the write: the server is still writing this answer.
+        QMetaObject::invokeMethod(this, &GuardedSocket::Overflow, Qt::QueuedConnection);
+    }
+    return written;
+}
+
+void GuardedSocket::Overflow()
+{
+    abort();
+    deleteLater();
 }

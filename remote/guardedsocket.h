@@ -7,13 +7,25 @@
 //   good: it is closed instead;
 // - the WebSocket handshake answer carries cross-origin headers, which this
 //   API never sends: they are left out.
+// It also keeps at most the unsent limit of answers for a client that does
+// not read them: past it the connection is closed, whatever it is doing.
 
 #include <QTcpSocket>
+
+#include <limits>
 
 class GuardedSocket : public QTcpSocket {
     Q_OBJECT
 public:
     using QTcpSocket::QTcpSocket;
+
+    // Answers waiting to go out beyond which the connection is closed (not
+    // once it is an event stream, which keeps its own limit).
+    void SetUnsentLimit(qint64 bytes) { m_unsentLimit = bytes; }
+
+signals:
+    // The status line of an answer is being written.
+    void Answering();
 
 protected:
     void disconnectNotify(const QMetaMethod &signal) override;
@@ -21,6 +33,9 @@ protected:
 
 private:
     void CloseIfAbandoned();
+    void Overflow();
 
-    bool m_switched = false; // the handshake answer went out
+    qint64 m_unsentLimit = std::numeric_limits<qint64>::max();
+    bool m_switched = false;   // the handshake answer went out
+    bool m_overflowed = false; // past the unsent limit: closing, nothing more is written
 };

@@ -46,11 +46,15 @@ OscReceiver::OscReceiver(PanelRemote &panel, QList<AddressRange> allowed, QObjec
     : QObject(parent), m_panel(panel), m_allowed(std::move(allowed))
 {
     connect(&m_socket, &QUdpSocket::readyRead, this, &OscReceiver::ReadPending);
+    m_clock.start();
+    m_summary.setInterval(SUMMARY_MS);
+    connect(&m_summary, &QTimer::timeout, this, &OscReceiver::JournalLimited);
+    m_summary.start();
 }
 
 bool OscReceiver::Listen(const QHostAddress &address, quint16 port, QString *error)
 {
-    if (!m_socket.bind(address, port)) {
+    if (!m_socket.bind(BindAddress(address), port)) {
         *error = m_socket.errorString();
         return false;
     }
@@ -86,6 +90,10 @@ std::optional<RemoteCommand> OscReceiver::Decode(const QByteArray &datagram, QSt
 
     RemoteCommand command;
     if (name == "play" || name == "pause" || name == "stop") {
+        if (count != 0) {
+            *reason = QStringLiteral("%1 takes no arguments").arg(QString::fromLatin1(path));
+            return std::nullopt;
+        }
         command.action = name == "play" ? RemoteAction::Play : name == "pause" ? RemoteAction::Pause : RemoteAction::Stop;
         return command;
     }
@@ -131,9 +139,13 @@ void OscReceiver::Handle(const QByteArray &datagram, const QHostAddress &sender,
         ++m_ignored;
         return;
     }
-    bool isV4 = false;
-    const quint32 v4 = sender.toIPv4Address(&isV4);
-    const QString from = QStringLiteral("%1:%2").arg((isV4 ? QHostAddress(v4) : sender).toString()).arg(senderPort);
+    const QHostAddress plain = PlainAddress(sender);
+    // Per address, not per port: a flood can come from any port.
+    if (!m_rate.Take(plain, m_clock.elapsed())) {
+        ++m_limited;
+        return;
+    }
+    const QString from = QStringLiteral("%1:%2").arg(plain.toString()).arg(senderPort);
     QString reason;
     const std::optional<RemoteCommand> command = Decode(datagram, &reason);
     if (!command) {
@@ -149,4 +161,18 @@ void OscReceiver::Handle(const QByteArray &datagram, const QHostAddress &sender,
         ++m_executed;
     else
         ++m_dropped;
+}
+
+void OscReceiver::JournalLimited()
+{
+    const SenderRateLimit::Summary summary = m_rate.TakeSummary();
+    if (summary.dropped == 0)
+        return;
+    const QString senders = summary.senders > 1
+                                ? QStringLiteral("%1 and %2 other senders").arg(summary.first.toString()).arg(summary.senders - 1)
+                                : summary.first.toString();
+    m_panel.JournalRefusal(QStringLiteral("osc  %1  over the rate limit: %2 messages dropped in %3 ms")
+                               .arg(senders)
+                               .arg(summary.dropped)
+                               .arg(m_summary.interval()));
 }

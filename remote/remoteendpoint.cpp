@@ -8,6 +8,7 @@ constexpr int MAX_PORT = 65535;
 constexpr int IPV4_LOOPBACK_PREFIX = 8;
 constexpr int IPV6_HOST_PREFIX = 128;
 constexpr int IPV4_HOST_PREFIX = 32;
+constexpr int IPV6_NETWORK_BYTES = 8; // a /64
 
 } // namespace
 
@@ -71,12 +72,32 @@ QList<AddressRange> LoopbackRanges()
 
 bool InRanges(const QList<AddressRange> &ranges, const QHostAddress &address)
 {
-    // An IPv4 sender on a dual-stack socket arrives as ::ffff:a.b.c.d.
-    bool isV4 = false;
-    const quint32 v4 = address.toIPv4Address(&isV4);
-    const QHostAddress plain = isV4 ? QHostAddress(v4) : address;
+    const QHostAddress plain = PlainAddress(address);
     for (const AddressRange &range : ranges)
         if (plain.isInSubnet(range))
             return true;
     return false;
+}
+
+QHostAddress BindAddress(const QHostAddress &address)
+{
+    return address == QHostAddress(QHostAddress::AnyIPv6) ? QHostAddress(QHostAddress::Any) : address;
+}
+
+QHostAddress PlainAddress(const QHostAddress &address)
+{
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4) : address;
+}
+
+QHostAddress ClientOf(const QHostAddress &address)
+{
+    const QHostAddress plain = PlainAddress(address);
+    if (plain.protocol() != QAbstractSocket::IPv6Protocol)
+        return plain;
+    Q_IPV6ADDR bytes = plain.toIPv6Address();
+    for (int i = IPV6_NETWORK_BYTES; i < int(sizeof bytes.c); ++i)
+        bytes.c[i] = 0;
+    return QHostAddress(bytes);
 }

@@ -28,3 +28,12 @@ std::optional<QList<AddressRange>> ParseAddressList(const QString &text, QString
 // 127.0.0.0/8 and ::1: the senders heard when no list is given.
 QList<AddressRange> LoopbackRanges();
 bool InRanges(const QList<AddressRange> &ranges, const QHostAddress &address);
+// An IPv4 peer of a dual-stack socket (::ffff:a.b.c.d) as plain IPv4.
+QHostAddress PlainAddress(const QHostAddress &address);
+// The client a peer's connections count as, for its share of them: an IPv4
+// address as it is, an IPv6 one by its /64 network, since one machine may
+// take any number of addresses there.
+QHostAddress ClientOf(const QHostAddress &address);
+// The address to bind for an endpoint: [::] stands for every address, IPv4
+// ones too (bound as it is, the system would hear IPv6 only).
+QHostAddress BindAddress(const QHostAddress &address);

@@ -3,6 +3,7 @@
 #include "connectionguard.h"
 #include "panelremote.h"
 #include "remotepairing.h"
+#include "remoteendpoint.h"
 #include "stateevents.h"
 
 #include <QHttpServerRequest>
@@ -17,6 +18,15 @@
 namespace {
 
 constexpr int CLOSE_WAIT_MS = 5000;
+constexpr int HTTP_CONFLICT = 409;
+
+// A refusal of the request itself (not the panel's 409 to a command it would
+// not run): its connection is closed after the answer, so a client that is
+// refused holds no slot.
+bool ClosesTheConnection(int status)
+{
+    return status >= 400 && status < 500 && status != HTTP_CONFLICT;
+}
 
 QByteArray MethodName(QHttpServerRequest::Method method)
 {
@@ -93,13 +103,14 @@ RemoteHttpServer::~RemoteHttpServer() = default;
 bool RemoteHttpServer::Listen(const QHostAddress &address, quint16 port, QString *error)
 {
     auto *guard = new ConnectionGuard(this);
-    if (!guard->listen(address, port)) {
+    if (!guard->listen(BindAddress(address), port)) {
         *error = guard->errorString();
         delete guard;
         return false;
     }
     m_guard = guard;
     bind(guard);
+    guard->ServerBound();
     m_gate = std::make_unique<RequestGate>(m_token, guard->serverPort(), m_pairing ? &m_pairing->Devices() : nullptr);
     m_api = std::make_unique<RemoteApi>(m_panel, *m_gate, m_pairing);
     return true;
@@ -112,23 +123,31 @@ quint16 RemoteHttpServer::Port() const
 
 bool RemoteHttpServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
 {
+    // A request that came after one asking for the close is not taken (nor
+    // one on a connection the guard has refused).
+    if (socket->state() != QAbstractSocket::ConnectedState)
+        return !IsWebSocketUpgrade(request);
     // Qt asks here before it upgrades a connection to a WebSocket: true lets
     // it, false has it close the connection after our refusal went out.
     if (IsWebSocketUpgrade(request)) {
         const ApiReply reply = m_api->AnswerUpgrade(FromHttp(request));
-        if (reply.status == RemoteApi::SWITCHING_PROTOCOLS)
+        if (reply.status == RemoteApi::SWITCHING_PROTOCOLS) {
+            if (m_guard)
+                m_guard->Upgrading(socket);
             return true;
-        Write(makeResponder(request, socket), reply);
+        }
+        Write(makeResponder(request, socket), reply, socket);
         return false;
     }
     ApiRequest api = FromHttp(request);
     api.peer = PeerText(socket->peerAddress(), socket->peerPort());
-    Write(makeResponder(request, socket), m_api->Answer(api));
+    Write(makeResponder(request, socket), m_api->Answer(api), socket);
     return true;
 }
 
-void RemoteHttpServer::Write(QHttpServerResponder &&responder, const ApiReply &reply)
+void RemoteHttpServer::Write(QHttpServerResponder &&responder, const ApiReply &reply, QTcpSocket *socket)
 {
+    const bool close = ClosesTheConnection(reply.status) || (m_guard && m_guard->CloseAfterAnswer(socket));
     responder.writeStatusLine(QHttpServerResponder::StatusCode(reply.status));
     responder.writeHeader(QByteArrayLiteral("Content-Type"), reply.contentType);
     responder.writeHeader(QByteArrayLiteral("Content-Length"), QByteArray::number(reply.body.size()));
@@ -140,14 +159,20 @@ void RemoteHttpServer::Write(QHttpServerResponder &&responder, const ApiReply &r
     responder.writeHeader(QByteArrayLiteral("Referrer-Policy"), QByteArrayLiteral("no-referrer"));
     if (!reply.allow.isEmpty())
         responder.writeHeader(QByteArrayLiteral("Allow"), reply.allow);
+    if (close)
+        responder.writeHeader(QByteArrayLiteral("Connection"), QByteArrayLiteral("close"));
     responder.writeBody(reply.body);
+    if (close)
+        socket->disconnectFromHost();
 }
 
 void RemoteHttpServer::missingHandler(const QHttpServerRequest &request, QTcpSocket *socket)
 {
     // Reached only for a refused upgrade, which handleRequest has answered.
-    if (!IsWebSocketUpgrade(request))
+    if (!IsWebSocketUpgrade(request)) {
         makeResponder(request, socket).write(QHttpServerResponder::StatusCode::NotFound);
+        socket->disconnectFromHost();
+    }
 }
 
 void RemoteHttpServer::DropRevokedStreams()
@@ -166,8 +191,6 @@ void RemoteHttpServer::Accept(std::unique_ptr<QWebSocket> client)
 {
     if (!client)
         return;
-    if (m_guard)
-        m_guard->MarkUpgraded(client->peerAddress(), client->peerPort());
     // handleRequest let this one through; checked again all the same, so a
     // change in how Qt upgrades can never open the stream to anyone.
     ApiRequest handshake;

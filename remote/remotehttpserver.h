@@ -37,7 +37,7 @@ protected:
     void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override;
 
 private:
-    void Write(QHttpServerResponder &&responder, const ApiReply &reply);
+    void Write(QHttpServerResponder &&responder, const ApiReply &reply, QTcpSocket *socket);
     void AcceptWebSockets();
     void Accept(std::unique_ptr<QWebSocket> client);
 

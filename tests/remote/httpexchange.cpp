@@ -14,10 +14,12 @@ QByteArray HttpAnswer::Header(const QByteArray &name) const
     return {};
 }
 
-HttpAnswer Exchange(quint16 port, const QByteArray &raw, int timeoutMs)
+HttpAnswer Exchange(quint16 port, const QByteArray &raw, int timeoutMs, const QHostAddress &from)
 {
     HttpAnswer answer;
     QTcpSocket socket;
+    if (!from.isNull() && !socket.bind(from))
+        return answer;
     socket.connectToHost(QStringLiteral("127.0.0.1"), port);
     QElapsedTimer clock;
     clock.start();

@@ -5,6 +5,7 @@
 // out, so requests no ordinary client would make can be sent too.
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QList>
 
 struct HttpAnswer {
@@ -16,9 +17,9 @@ struct HttpAnswer {
     QByteArray Header(const QByteArray &name) const;
 };
 
-// Sends raw to 127.0.0.1:port and reads one answer (or until the server
-// closes, or timeoutMs passes).
-HttpAnswer Exchange(quint16 port, const QByteArray &raw, int timeoutMs = 5000);
+// Sends raw to 127.0.0.1:port (from the address from, if given) and reads
+// one answer (or until the server closes, or timeoutMs passes).
+HttpAnswer Exchange(quint16 port, const QByteArray &raw, int timeoutMs = 5000, const QHostAddress &from = {});
 // A request with Host 127.0.0.1:port and, where given, the bearer token and a body.
 QByteArray Request(const QByteArray &method, const QByteArray &path, quint16 port, const QByteArray &token = {},
                    const QByteArray &body = {}, const QList<QByteArray> &extraHeaders = {});

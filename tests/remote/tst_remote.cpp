@@ -14,6 +14,7 @@
 #include "markerbitmaps.h"
 #include "oscreceiver.h"
 #include "panelremote.h"
+#include "rawattacker.h"
 #include "recordsink.h"
 #include "remotecontrol.h"
 #include "remotehttpserver.h"
@@ -93,6 +94,35 @@ QStringList JournalLines()
     return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
+// The resident memory of this process (the panel under test), in bytes.
+qint64 ResidentBytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return -1;
+}
+
+// AddressSanitizer keeps freed memory in quarantine, so resident memory
+// says nothing about what the panel holds there.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kResidentMemoryMeansAnything = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kResidentMemoryMeansAnything = false;
+#else
+constexpr bool kResidentMemoryMeansAnything = true;
+#endif
+#else
+constexpr bool kResidentMemoryMeansAnything = true;
+#endif
+
+const QHostAddress kAttacker(QStringLiteral("127.0.0.2"));
+const QHostAddress kTablet(QStringLiteral("127.0.0.3"));
+
 // An OSC message as a show-control system sends it, built by liblo.
 QByteArray OscMessage(const char *path, const char *types, std::initializer_list<double> values)
 {
@@ -143,6 +173,15 @@ private slots:
     void oversizedAndAbandonedConnectionsAreClosed();
     void silentConnectionsAreClosed();
     void aClientThatStopsReadingIsLetGo();
+    void aClientAtItsShareMakesRoomWithItsIdleConnections();
+    void aStreamWhoseReaderIsGoneIsLetGo();
+    void unreadAnswersAreCappedAndTheirReaderClosed();
+    void lockoutAttemptsLeaveTheTabletServed_data();
+    void lockoutAttemptsLeaveTheTabletServed();
+    void strictEdgesRunNothing_data();
+    void strictEdgesRunNothing();
+    void oscFloodIsHeldToTheRate();
+    void everyAddressTakesIPv4Too();
     void followsTheWindowAcrossARebuild();
     void pairingGivesADeviceTokenOnce();
     void pairRefusals_data();
@@ -510,6 +549,11 @@ void TestRemote::refusedWhereTheClickWouldDoNothing_data()
                                  << QStringLiteral("a dialog of the panel is open");
     QTest::newRow("launch, dialog open") << QStringLiteral("dialog") << QByteArray("/api/launch/1") << QByteArray()
                                          << QStringLiteral("a dialog of the panel is open");
+    QTest::newRow("brightness, nothing ticked") << QStringLiteral("") << QByteArray("/api/brightness")
+                                                << QByteArray(R"({"value": 10})") << QStringLiteral("no station is ticked");
+    QTest::newRow("brightness to no station") << QStringLiteral("") << QByteArray("/api/brightness")
+                                              << QByteArray(R"({"value": 10, "stations": []})")
+                                              << QStringLiteral("no station is ticked");
 }
 
 void TestRemote::refusedWhereTheClickWouldDoNothing()
@@ -536,6 +580,8 @@ void TestRemote::refusedWhereTheClickWouldDoNothing()
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     }
 
+    const QSlider *slider = m_panel->DlgItem<QSlider>(IDC_BRIGHT_SLIDER);
+    const int sliderBefore = slider ? slider->value() : 0;
     const HttpAnswer answer = Api("POST", path, body);
     QCOMPARE(answer.status, 409);
     QCOMPARE(JsonOf(answer.body).value(QStringLiteral("reason")).toString(), reason);
@@ -543,6 +589,9 @@ void TestRemote::refusedWhereTheClickWouldDoNothing()
     for (RecordSink &sink : m_sink)
         QCOMPARE(sink.Received(), QByteArray());
     QCOMPARE(m_panel->LastDelivery().Built(), false);
+    // A refused brightness leaves the panel's trackbar where it was.
+    if (slider)
+        QCOMPARE(slider->value(), sliderBefore);
     // The journal says who asked and why nothing went.
     const QStringList refused = JournalLines().filter(QStringLiteral("  refused  "));
     QCOMPARE(refused.size(), 1);
@@ -638,7 +687,7 @@ void TestRemote::eventsAreCoalesced()
     QTRY_COMPARE(arrivals.size(), 1);
     // A burst: 30 brightness changes, each a change of state, within ~300 ms.
     for (int i = 0; i < 30; ++i) {
-        QVERIFY(Api("POST", "/api/brightness", QByteArray(R"({"value": )") + QByteArray::number(i + 1) + "}").status == 200);
+        QVERIFY(Api("POST", "/api/brightness", QByteArray(R"({"stations": [1], "value": )") + QByteArray::number(i + 1) + "}").status == 200);
         QTest::qWait(10);
     }
     QTest::qWait(300);
@@ -753,13 +802,18 @@ void TestRemote::oscRefusalsAreJournaled()
     sender.writeDatagram(OscMessage("/plaxon/launch", "i", {3}), QHostAddress::LocalHost, port);
     sender.writeDatagram(OscMessage("/plaxon/launch", "f", {2.5}), QHostAddress::LocalHost, port);
     sender.writeDatagram(OscMessage("/plaxon/brightness", "s", {0}), QHostAddress::LocalHost, port);
-    QTRY_COMPARE(m_remote->Osc()->Dropped(), 3);
+    // Arguments a command does not take are no command.
+    sender.writeDatagram(OscMessage("/plaxon/stop", "i", {99}), QHostAddress::LocalHost, port);
+    sender.writeDatagram(OscMessage("/plaxon/play", "s", {0}), QHostAddress::LocalHost, port);
+    QTRY_COMPARE(m_remote->Osc()->Dropped(), 5);
     const QString journal = JournalLines().join(QLatin1Char('\n'));
     QVERIFY2(journal.contains(QStringLiteral("  refused  osc 127.0.0.1:%1  launch 3 \"\"  button 3 is not shown")
                                   .arg(sender.localPort())),
              qPrintable(journal));
     QVERIFY(journal.contains(QStringLiteral("dropped: /plaxon/launch takes one number from 1 to 40")));
     QVERIFY(journal.contains(QStringLiteral("dropped: /plaxon/brightness takes a value")));
+    QVERIFY(journal.contains(QStringLiteral("dropped: /plaxon/stop takes no arguments")));
+    QVERIFY(journal.contains(QStringLiteral("dropped: /plaxon/play takes no arguments")));
     for (RecordSink &sink : m_sink)
         QCOMPARE(sink.Received(), QByteArray());
 }
@@ -874,19 +928,22 @@ void TestRemote::oversizedAndAbandonedConnectionsAreClosed()
                                  + QByteArray::number(HttpPort())
                                  + "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                                    "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
-    for (int i = 0; i < ConnectionGuard::MAX_CONNECTIONS + 6; ++i)
+    for (int i = 0; i < StateEvents::STREAMS_PER_CLIENT + 6; ++i)
         QCOMPARE(Exchange(HttpPort(), handshake).status, 101);
     QTRY_COMPARE(m_remote->Http()->Events().ClientCount(), 0);
     QTRY_COMPARE(m_remote->Http()->Guard()->OpenConnections(), 0);
     QCOMPARE(Api("GET", "/api/state").status, 200);
 
-    // More than MAX_CONNECTIONS at once: the ones over are closed, the others served.
+    // More than the cap at once, from more addresses than it takes at their
+    // share: the ones over are closed, the others served.
     std::vector<std::unique_ptr<QTcpSocket>> crowd;
-    for (int i = 0; i < ConnectionGuard::MAX_CONNECTIONS + 10; ++i) {
+    const int addresses = ConnectionLimits::MAX_CONNECTIONS / ConnectionLimits::PER_CLIENT + 2;
+    for (int i = 0; i < addresses * ConnectionLimits::PER_CLIENT; ++i) {
         crowd.push_back(std::make_unique<QTcpSocket>());
+        QVERIFY(crowd.back()->bind(QHostAddress(QStringLiteral("127.0.1.%1").arg(1 + i % addresses))));
         crowd.back()->connectToHost(QStringLiteral("127.0.0.1"), HttpPort());
     }
-    QTRY_COMPARE(m_remote->Http()->Guard()->OpenConnections(), ConnectionGuard::MAX_CONNECTIONS);
+    QTRY_COMPARE(m_remote->Http()->Guard()->OpenConnections(), ConnectionLimits::MAX_CONNECTIONS);
     crowd.clear();
     QTRY_COMPARE(m_remote->Http()->Guard()->OpenConnections(), 0);
     QCOMPARE(Api("GET", "/api/state").status, 200);
@@ -896,7 +953,10 @@ void TestRemote::silentConnectionsAreClosed()
 {
     QVERIFY(OpenPanel());
     const int idleMs = 300;
-    m_remote->Http()->Guard()->SetIdleLimit(idleMs);
+    ConnectionLimits limits;
+    limits.idleMs = idleMs;
+    limits.requestMs = idleMs;
+    m_remote->Http()->Guard()->SetLimits(limits);
     // Half a request, then nothing: a client holding a connection for good.
     QTcpSocket slow;
     slow.connectToHost(QStringLiteral("127.0.0.1"), HttpPort());
@@ -953,7 +1013,7 @@ void TestRemote::aClientThatStopsReadingIsLetGo()
     clock.start();
     int commands = 0;
     for (int value = 0; events.ClientCount() == 2 && clock.elapsed() < 30000; value = (value + 1) % 101, ++commands) {
-        QCOMPARE(Api("POST", "/api/brightness", "{\"value\": " + QByteArray::number(value) + "}").status, 200);
+        QCOMPARE(Api("POST", "/api/brightness", "{\"stations\": [1], \"value\": " + QByteArray::number(value) + "}").status, 200);
         QTest::qWait(1);
     }
     QCOMPARE(m_remote->Http()->Events().ClientCount(), 1);
@@ -961,6 +1021,304 @@ void TestRemote::aClientThatStopsReadingIsLetGo()
     qInfo("the sleeping reader was let go after %d updates in %lld ms; the awake one had %d", commands,
           clock.elapsed(), messages);
     QTRY_VERIFY(messages >= commands / 2);
+}
+
+void TestRemote::aClientAtItsShareMakesRoomWithItsIdleConnections()
+{
+    QVERIFY(OpenPanel());
+    const QHostAddress browser(QStringLiteral("127.0.0.4"));
+    const QByteArray request = Request("GET", "/api/state", HttpPort(), m_token);
+    // A browser's pool: its share of connections, each answered and kept open.
+    std::vector<std::unique_ptr<QTcpSocket>> pool;
+    for (int i = 0; i < ConnectionLimits::PER_CLIENT; ++i) {
+        pool.push_back(std::make_unique<QTcpSocket>());
+        QTcpSocket &socket = *pool.back();
+        QVERIFY(socket.bind(browser));
+        socket.connectToHost(QStringLiteral("127.0.0.1"), HttpPort());
+        QVERIFY(socket.waitForConnected(1000));
+        socket.write(request);
+        QByteArray answer;
+        QTRY_VERIFY((answer += socket.readAll()).contains("\r\n\r\n"));
+        QVERIFY2(answer.startsWith("HTTP/1.1 200"), answer.left(200).constData());
+    }
+    // One more is served; the longest waiting of the pool made room.
+    QCOMPARE(Exchange(HttpPort(), request, 1000, browser).status, 200);
+    QTRY_COMPARE(pool.front()->state(), QAbstractSocket::UnconnectedState);
+    for (size_t i = 1; i < pool.size(); ++i)
+        QCOMPARE(pool[i]->state(), QAbstractSocket::ConnectedState);
+    // A share of requests under way makes no room: the newcomer is refused.
+    for (const std::unique_ptr<QTcpSocket> &socket : pool)
+        if (socket->state() == QAbstractSocket::ConnectedState)
+            socket->write("GET /api/state HTTP/1.1\r\n");
+    QTest::qWait(100);
+    auto extra = std::make_unique<QTcpSocket>();
+    QVERIFY(extra->bind(browser));
+    extra->connectToHost(QStringLiteral("127.0.0.1"), HttpPort());
+    QVERIFY(extra->waitForConnected(1000));
+    extra->write("GET /api/state HTTP/1.1\r\n");
+    QTest::qWait(100);
+    pool.push_back(std::move(extra));
+    QCOMPARE(Exchange(HttpPort(), request, 1000, browser).status, 0);
+    QCOMPARE(Exchange(HttpPort(), request, 1000, kTablet).status, 200);
+}
+
+void TestRemote::aStreamWhoseReaderIsGoneIsLetGo()
+{
+    QVERIFY(OpenPanel());
+    StateEvents &events = m_remote->Http()->Events();
+    constexpr int pingMs = 100;
+    events.SetPingInterval(pingMs);
+    // A peer that took its stream and then answers nothing, as a tablet
+    // switched off does; and a live one, which answers the pings by itself.
+    RawAttacker gone(kAttacker, HttpPort(), 1,
+                     "GET /api/events?token=" + m_token + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(HttpPort())
+                         + "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                           "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n",
+                     RawAttacker::Mode::Once, 20);
+    QWebSocket live;
+    live.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/api/events?token=%2").arg(HttpPort()).arg(QString::fromLatin1(m_token))));
+    QTRY_COMPARE(events.ClientCount(), 2);
+    QElapsedTimer clock;
+    clock.start();
+    QTRY_COMPARE_WITH_TIMEOUT(events.ClientsFrom(kAttacker), 0, 10 * pingMs);
+    QVERIFY(clock.elapsed() >= pingMs);
+    // The silent peer comes back, and is let go again; the live one stays all along.
+    QTRY_VERIFY_WITH_TIMEOUT(gone.ClosedByPanel() >= 2, 20 * pingMs);
+    QCOMPARE(live.state(), QAbstractSocket::ConnectedState);
+    QCOMPARE(events.ClientsFrom(QHostAddress::LocalHost), 1);
+}
+
+void TestRemote::unreadAnswersAreCappedAndTheirReaderClosed()
+{
+    QVERIFY(OpenPanel());
+    ConnectionGuard &guard = *m_remote->Http()->Guard();
+    // One request at a time, each read and answered before the next, and not
+    // a byte of the answers taken: they back up in the kernel, then in the panel.
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    QVERIFY(fd >= 0);
+    const auto closeFd = qScopeGuard([fd] { ::close(fd); });
+    const int window = 2048;
+    QVERIFY(::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &window, sizeof window) == 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(HttpPort());
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    QVERIFY(::connect(fd, reinterpret_cast<const sockaddr *>(&to), sizeof to) == 0);
+    const QByteArray request = Request("GET", "/assets/remote.js", HttpPort());
+    QElapsedTimer clock;
+    clock.start();
+    qint64 unsent = 0;
+    int requests = 0;
+    bool closed = false;
+    while (!closed && clock.elapsed() < 20000) {
+        closed = ::send(fd, request.constData(), size_t(request.size()), MSG_DONTWAIT | MSG_NOSIGNAL) < 0
+                 && errno != EAGAIN;
+        requests += !closed;
+        QTest::qWait(2);
+        unsent = std::max(unsent, guard.UnsentBytes());
+    }
+    qInfo("closed after %d requests in %lld ms; at most %.1f KiB unsent in the panel", requests, clock.elapsed(),
+          double(unsent) / 1024);
+    QVERIFY2(closed, "the panel kept the connection of a client that reads nothing");
+    // The cap, and the one answer that crossed it.
+    QVERIFY(unsent <= ConnectionLimits::UNSENT_BYTES + 64 * 1024);
+    QCOMPARE(Api("GET", "/api/state").status, 200);
+}
+
+void TestRemote::lockoutAttemptsLeaveTheTabletServed_data()
+{
+    QTest::addColumn<QByteArray>("request"); // %PORT% and %TOKEN% filled in
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("connections");
+    QTest::addColumn<int>("requestMs");
+    QTest::addColumn<int>("longestLifeMs"); // every connection closed by then; 0: only that some are
+
+    const QByteArray state = "GET /api/state HTTP/1.1\r\nHost: 127.0.0.1:%PORT%\r\nAuthorization: Bearer %TOKEN%\r\n";
+    const int beyondTheCap = ConnectionLimits::MAX_CONNECTIONS + 8;
+    const int repeat = int(RawAttacker::Mode::Repeat), drip = int(RawAttacker::Mode::Drip), once = int(RawAttacker::Mode::Once);
+    // Never read: the answers back up in the panel until it closes the connection.
+    QTest::newRow("answers nobody reads") << QByteArray("GET /assets/remote.js HTTP/1.1\r\nHost: 127.0.0.1:%PORT%\r\n\r\n")
+                                          << repeat << 32 << ConnectionLimits::REQUEST_MS << 0;
+    // A byte now and then, each well within any idle limit.
+    QTest::newRow("a byte at a time") << state + "\r\n" << drip << beyondTheCap << 300 << 1000;
+    // A foreign page's requests: refused, and their connections with them.
+    QTest::newRow("foreign host names") << QByteArray("GET /api/state HTTP/1.1\r\nHost: evil.example:%PORT%\r\nOrigin: http://evil.example:%PORT%\r\n\r\n")
+                                        << once << beyondTheCap << ConnectionLimits::REQUEST_MS << 700;
+    QTest::newRow("Connection: close") << state + "Connection: close\r\n\r\n" << once << beyondTheCap << ConnectionLimits::REQUEST_MS << 700;
+    QTest::newRow("HTTP/1.0") << QByteArray("GET /api/state HTTP/1.0\r\nAuthorization: Bearer %TOKEN%\r\n\r\n")
+                              << once << beyondTheCap << ConnectionLimits::REQUEST_MS << 700;
+    QTest::newRow("event streams") << QByteArray("GET /api/events?token=%TOKEN% HTTP/1.1\r\nHost: 127.0.0.1:%PORT%\r\n"
+                                                 "Upgrade: websocket\r\nConnection: Upgrade\r\n"
+                                                 "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n")
+                                   << once << beyondTheCap << ConnectionLimits::REQUEST_MS << 0;
+}
+
+void TestRemote::lockoutAttemptsLeaveTheTabletServed()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(int, mode);
+    QFETCH(int, connections);
+    QFETCH(int, requestMs);
+    QFETCH(int, longestLifeMs);
+    QVERIFY(OpenPanel());
+    WaitForLinks(LINKS_FULL);
+    ConnectionGuard &guard = *m_remote->Http()->Guard();
+    ConnectionLimits limits;
+    limits.requestMs = requestMs;
+    guard.SetLimits(limits);
+    request.replace("%PORT%", QByteArray::number(HttpPort())).replace("%TOKEN%", m_token);
+    // The tablet's own request, and the panel's memory, before the attack.
+    const QByteArray tabletRequest = Request("GET", "/api/state", HttpPort(), m_token);
+    QCOMPARE(Exchange(HttpPort(), tabletRequest, 1000, kTablet).status, 200);
+    const qint64 idle = ResidentBytes();
+
+    constexpr int attackMs = 2000;
+    constexpr int tickMs = 5;
+    constexpr int tabletEveryMs = 100;
+    RawAttacker attacker(kAttacker, HttpPort(), connections, request, RawAttacker::Mode(mode), tickMs);
+    QElapsedTimer clock;
+    clock.start();
+    int asked = 0;
+    int answered = 0;
+    qint64 peak = idle;
+    qint64 unsent = 0;
+    while (clock.elapsed() < attackMs) {
+        QTest::qWait(tabletEveryMs);
+        ++asked;
+        answered += Exchange(HttpPort(), tabletRequest, 1000, kTablet).status == 200;
+        peak = std::max(peak, ResidentBytes());
+        unsent = std::max(unsent, guard.UnsentBytes());
+    }
+    const bool streams = QTest::currentDataTag() == QByteArrayLiteral("event streams");
+    const HttpAnswer tabletStream =
+        streams ? Exchange(HttpPort(), request, 1000, kTablet) : HttpAnswer{};
+    const int attackerStreams = m_remote->Http()->Events().ClientsFrom(kAttacker);
+    qInfo("%s: tablet answered %d of %d; resident memory +%.1f MB at most; at most %.1f KiB of answers unsent; "
+          "%d attacker connections closed by the panel, the longest after %lld ms",
+          QTest::currentDataTag(), answered, asked, double(peak - idle) / (1024 * 1024), double(unsent) / 1024,
+          attacker.ClosedByPanel(), attacker.LongestLife());
+
+    QCOMPARE(answered, asked);
+    QVERIFY2(attacker.ClosedByPanel() > 0, "the panel closed none of the attacker's connections");
+    if (longestLifeMs > 0) {
+        QVERIFY2(attacker.LongestLife() <= longestLifeMs,
+                 qPrintable(QStringLiteral("a connection lived %1 ms").arg(attacker.LongestLife())));
+        QVERIFY2(attacker.OldestOpen() <= longestLifeMs,
+                 qPrintable(QStringLiteral("a connection is open after %1 ms").arg(attacker.OldestOpen())));
+    }
+    // What the panel keeps for its clients stays within the address's share.
+    QVERIFY(unsent <= ConnectionLimits::PER_CLIENT * (limits.unsentBytes + 64 * 1024));
+    constexpr qint64 memoryBound = 50 * 1024 * 1024;
+    if (kResidentMemoryMeansAnything)
+        QVERIFY2(peak - idle < memoryBound, qPrintable(QStringLiteral("+%1 bytes").arg(peak - idle)));
+    else
+        qInfo("resident memory not bounded here: AddressSanitizer holds freed memory");
+    if (streams) {
+        QVERIFY2(attackerStreams <= StateEvents::STREAMS_PER_CLIENT, qPrintable(QString::number(attackerStreams)));
+        QVERIFY(guard.OpenStreams(kAttacker) <= StateEvents::STREAMS_PER_CLIENT);
+        QCOMPARE(tabletStream.status, 101);
+    }
+}
+
+void TestRemote::strictEdgesRunNothing_data()
+{
+    QTest::addColumn<QByteArray>("raw"); // %PORT% and %TOKEN% filled in
+    QTest::addColumn<int>("status");
+
+    const QByteArray host = "Host: 127.0.0.1:%PORT%\r\n";
+    const QByteArray token = "Authorization: Bearer %TOKEN%\r\n";
+    const QByteArray stop = "POST /api/stop HTTP/1.1\r\n";
+    QTest::newRow("two Host") << stop + "Host: evil.example\r\n" + host + token + "Content-Length: 0\r\n\r\n" << 400;
+    QTest::newRow("two Origin") << stop + host + "Origin: http://evil.example\r\nOrigin: http://127.0.0.1:%PORT%\r\n" + token + "Content-Length: 0\r\n\r\n" << 400;
+    QTest::newRow("two Authorization") << stop + host + "Authorization: Bearer 0\r\n" + token + "Content-Length: 0\r\n\r\n" << 400;
+    QTest::newRow("two Content-Length") << stop + host + token + "Content-Length: 0\r\nContent-Length: 5\r\n\r\nhello" << 400;
+    QTest::newRow("absolute form, another host") << "POST http://evil.example/api/stop HTTP/1.1\r\n" + host + token + "Content-Length: 0\r\n\r\n" << 400;
+    QTest::newRow("chunk size zz") << stop + host + token + "Transfer-Encoding: chunked\r\n\r\nzz\r\n\r\n0\r\n\r\n" << 400;
+    QTest::newRow("Content-Length and chunked") << stop + host + token + "Content-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n" << 400;
+    // Answered, and what comes after it on the connection is not taken.
+    QTest::newRow("a command after Connection: close") << "GET /api/state HTTP/1.1\r\n" + host + token + "Connection: close\r\n\r\n" + stop + host + token + "Content-Length: 0\r\n\r\n" << 200;
+    // The same command, well formed in ways Qt's parser and this one agree on, runs.
+    QTest::newRow("absolute form, its own host") << "POST http://127.0.0.1:%PORT%/api/stop HTTP/1.1\r\n" + host + token + "Content-Length: 0\r\n\r\n" << 200;
+    QTest::newRow("chunked") << stop + host + token + "Transfer-Encoding: chunked\r\n\r\n2\r\n{}\r\n0\r\n\r\n" << 200;
+}
+
+void TestRemote::strictEdgesRunNothing()
+{
+    QFETCH(QByteArray, raw);
+    QFETCH(int, status);
+    QVERIFY(OpenPanel());
+    WaitForLinks(LINKS_FULL);
+    raw.replace("%PORT%", QByteArray::number(HttpPort())).replace("%TOKEN%", m_token);
+    const HttpAnswer answer = Exchange(HttpPort(), raw);
+    QCOMPARE(answer.status, status);
+    QTest::qWait(100);
+    const bool runs = status == 200 && QByteArray(QTest::currentDataTag()) != "a command after Connection: close";
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(m_sink[i].Received(), runs ? RecordBytes(CMD_STOP) : QByteArray());
+    if (!runs)
+        QCOMPARE(answer.Header("Connection"), QByteArray("close"));
+}
+
+void TestRemote::oscFloodIsHeldToTheRate()
+{
+    QVERIFY(OpenPanel());
+    WaitForLinks(LINKS_FULL);
+    OscReceiver &osc = *m_remote->Osc();
+    constexpr int summaryMs = 200;
+    osc.SetSummaryInterval(summaryMs);
+    const qint64 journalBefore = JournalLines().join(QLatin1Char('\n')).toUtf8().size();
+    // One sender floods STOP; another, on its own address, sends one PLAY amid it.
+    QUdpSocket flooder;
+    QVERIFY(flooder.bind(kAttacker, 0));
+    QUdpSocket desk;
+    QVERIFY(desk.bind(kTablet, 0));
+    const QByteArray stop = OscMessage("/plaxon/stop", "", {});
+    QElapsedTimer clock;
+    clock.start();
+    int sent = 0;
+    while (clock.elapsed() < 1000) {
+        for (int i = 0; i < 50; ++i, ++sent)
+            flooder.writeDatagram(stop, QHostAddress::LocalHost, osc.Port());
+        if (sent == 1000)
+            desk.writeDatagram(OscMessage("/plaxon/play", "", {}), QHostAddress::LocalHost, osc.Port());
+        QTest::qWait(5);
+    }
+    const qint64 floodMs = clock.elapsed();
+    QTest::qWait(summaryMs * 2);
+    const QStringList summaries = JournalLines().filter(QStringLiteral("over the rate limit"));
+    qInfo("%d datagrams in %lld ms: %d executed, %d over the rate; %lld journal bytes; %lld bytes at PC1's first link",
+          sent, floodMs, osc.Executed(), osc.Limited(),
+          JournalLines().join(QLatin1Char('\n')).toUtf8().size() - journalBefore, qint64(m_sink[0].Received().size()));
+    // The flooder gets its burst and its rate; the desk its PLAY.
+    const int allowed = int(SenderRateLimit::BURST + SenderRateLimit::RATE * double(floodMs) / 1000.0) + 1;
+    QVERIFY2(osc.Executed() <= allowed + 1, qPrintable(QString::number(osc.Executed())));
+    QVERIFY(osc.Executed() >= int(SenderRateLimit::BURST));
+    QVERIFY(osc.Limited() > 0);
+    QVERIFY(m_sink[0].Received().size() <= qsizetype(sizeof(CommandRecord)) * (allowed + 1));
+    QVERIFY(m_sink[0].Received().contains(RecordBytes(CMD_PLAY)));
+    // One summary line per interval, naming the flooder and what it lost.
+    QVERIFY(!summaries.isEmpty());
+    QVERIFY2(summaries.size() <= floodMs / summaryMs + 2, qPrintable(summaries.join(QLatin1Char('\n'))));
+    QVERIFY2(summaries.first().contains(QStringLiteral("osc  127.0.0.2  over the rate limit: ")), qPrintable(summaries.first()));
+    QVERIFY(JournalLines().join(QLatin1Char('\n')).toUtf8().size() - journalBefore < 8 * 1024);
+}
+
+void TestRemote::everyAddressTakesIPv4Too()
+{
+    m_remote.reset();
+    RemoteSettings settings;
+    settings.http = RemoteEndpoint{QHostAddress(QHostAddress::AnyIPv6), 0};
+    settings.osc = RemoteEndpoint{QHostAddress(QHostAddress::AnyIPv6), 0};
+    m_remote = std::make_unique<RemoteControl>(settings);
+    QString error;
+    QVERIFY2(m_remote->Start(&error), qPrintable(error));
+    QVERIFY(OpenPanel());
+    WaitForLinks(LINKS_FULL);
+    QUdpSocket sender;
+    sender.writeDatagram(OscMessage("/plaxon/stop", "", {}), QHostAddress::LocalHost, m_remote->Osc()->Port());
+    QTRY_COMPARE(m_remote->Osc()->Executed(), 1);
+    QTRY_COMPARE(m_sink[0].Received(), RecordBytes(CMD_STOP));
+    QCOMPARE(Api("GET", "/api/state").status, 200);
 }
 
 void TestRemote::followsTheWindowAcrossARebuild()

@@ -1,11 +1,14 @@
 // The remote control's pure parts: the token file, the pairing code, the
-// paired tablets' file, the Host / Origin / token checks, and the command
-// line's endpoints and allow lists.
+// paired tablets' file, the Host / Origin / token checks, the command line's
+// endpoints and allow lists, the reading of raw requests ahead of Qt's
+// parser and the OSC senders' rate.
 #include "devicetokens.h"
 #include "pairingcode.h"
 #include "remoteendpoint.h"
 #include "remotetoken.h"
 #include "requestgate.h"
+#include "requestscanner.h"
+#include "senderratelimit.h"
 #include "testfiles.h"
 
 #include <QDir>
@@ -49,6 +52,11 @@ private slots:
     void endpoints();
     void allowLists_data();
     void allowLists();
+    void clientsForTheirShare_data();
+    void clientsForTheirShare();
+    void requestsReadAhead_data();
+    void requestsReadAhead();
+    void oscSendersAreHeldToTheirRate();
 };
 
 void TestRemoteParts::tokenIsMadeOnceAndKeptPrivate()
@@ -349,6 +357,128 @@ void TestRemoteParts::allowLists()
     QVERIFY(!ParseAddressList(QStringLiteral("10.0.0.1,example.com"), &error));
     QVERIFY(error.contains(QStringLiteral("example.com")));
     QVERIFY(!ParseAddressList(QString(), &error));
+}
+
+void TestRemoteParts::clientsForTheirShare_data()
+{
+    QTest::addColumn<QString>("peer");
+    QTest::addColumn<QString>("client");
+    QTest::newRow("IPv4") << QStringLiteral("192.168.1.9") << QStringLiteral("192.168.1.9");
+    QTest::newRow("IPv4 on a dual-stack socket") << QStringLiteral("::ffff:192.168.1.9") << QStringLiteral("192.168.1.9");
+    QTest::newRow("IPv6, its /64") << QStringLiteral("2001:db8:1:2:a:b:c:d") << QStringLiteral("2001:db8:1:2::");
+    QTest::newRow("IPv6 loopback") << QStringLiteral("::1") << QStringLiteral("::");
+}
+
+void TestRemoteParts::clientsForTheirShare()
+{
+    QFETCH(QString, peer);
+    QFETCH(QString, client);
+    QCOMPARE(ClientOf(QHostAddress(peer)), QHostAddress(client));
+}
+
+void TestRemoteParts::requestsReadAhead_data()
+{
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<int>("status"); // 0: taken
+    QTest::addColumn<bool>("closeAfter"); // after the first answer
+    QTest::addColumn<int>("requests");    // framed, waiting for their answers
+
+    const QByteArray get = "GET /api/state HTTP/1.1\r\nHost: 127.0.0.1:8080\r\n";
+    const QByteArray post = "POST /api/stop HTTP/1.1\r\nHost: 127.0.0.1:8080\r\n";
+    QTest::newRow("GET") << get + "\r\n" << 0 << false << 1;
+    QTest::newRow("blank lines before it") << "\r\n\r\n" + get + "\r\n" << 0 << false << 1;
+    QTest::newRow("Connection: close") << get + "Connection: keep-alive, Close\r\n\r\n" << 0 << true << 1;
+    QTest::newRow("HTTP/1.0") << QByteArray("GET / HTTP/1.0\r\n\r\n") << 0 << true << 1;
+    QTest::newRow("body") << post + "Content-Length: 5\r\n\r\nhello" << 0 << false << 1;
+    QTest::newRow("chunked") << post + "Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\nA;x=1\r\n0123456789\r\n0\r\nX-Sum: 1\r\n\r\n" << 0 << false << 1;
+    QTest::newRow("absolute form, its own host") << QByteArray("POST http://127.0.0.1:8080/api/stop HTTP/1.1\r\nHost: 127.0.0.1:8080\r\nContent-Length: 0\r\n\r\n") << 0 << false << 1;
+    QTest::newRow("two Host") << QByteArray("GET / HTTP/1.1\r\nHost: evil.example\r\nhost: 127.0.0.1:8080\r\n\r\n") << 400 << false << 1;
+    QTest::newRow("two Origin") << get + "Origin: http://evil.example\r\nOrigin: http://127.0.0.1:8080\r\n\r\n" << 400 << false << 1;
+    QTest::newRow("two Authorization") << get + "Authorization: Bearer a\r\nAUTHORIZATION: Bearer b\r\n\r\n" << 400 << false << 1;
+    QTest::newRow("two equal Content-Length") << post + "Content-Length: 0\r\nContent-Length: 0\r\n\r\n" << 400 << false << 1;
+    QTest::newRow("Content-Length and chunked") << post + "Content-Length: 5\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n" << 400 << false << 1;
+    QTest::newRow("Content-Length -5") << post + "Content-Length: -5\r\n\r\n" << 400 << false << 1;
+    QTest::newRow("chunk size zz") << post + "Transfer-Encoding: chunked\r\n\r\nzz\r\n" << 400 << false << 1;
+    QTest::newRow("chunk size 0x5") << post + "Transfer-Encoding: chunked\r\n\r\n0x5\r\nhello\r\n0\r\n\r\n" << 400 << false << 1;
+    QTest::newRow("chunk longer than its size") << post + "Transfer-Encoding: chunked\r\n\r\n2\r\nhello\r\n0\r\n\r\n" << 400 << false << 1;
+    QTest::newRow("gzip coding") << post + "Transfer-Encoding: gzip\r\n\r\n" << 400 << false << 1;
+    QTest::newRow("absolute form, another host") << QByteArray("POST http://evil.example/api/stop HTTP/1.1\r\nHost: 127.0.0.1:8080\r\n\r\n") << 400 << false << 1;
+    QTest::newRow("target not a path") << QByteArray("GET api/state HTTP/1.1\r\nHost: 127.0.0.1:8080\r\n\r\n") << 400 << false << 1;
+    QTest::newRow("no Host") << QByteArray("GET / HTTP/1.1\r\n\r\n") << 400 << false << 1;
+    QTest::newRow("HTTP/2.0") << QByteArray("GET / HTTP/2.0\r\nHost: 127.0.0.1:8080\r\n\r\n") << 400 << false << 1;
+    QTest::newRow("bare LF") << QByteArray("GET / HTTP/1.1\nHost: 127.0.0.1:8080\n\n") << 400 << false << 1;
+    QTest::newRow("folded header") << get + "X-A: 1\r\n  2\r\n\r\n" << 400 << false << 1;
+    QTest::newRow("h2c upgrade") << get + "Upgrade: h2c\r\nConnection: Upgrade\r\n\r\n" << 400 << false << 1;
+    QTest::newRow("two at once") << get + "\r\n" + post + "Content-Length: 2\r\n\r\n{}" << 0 << false << 2;
+    QTest::newRow("nothing after the close") << get + "Connection: close\r\n\r\n" + post + "Content-Length: 2\r\n\r\n{}" << 0 << true << 1;
+    QTest::newRow("body over the limit") << post + "Content-Length: 2000\r\n\r\n" << 413 << false << 1;
+    QTest::newRow("chunks over the limit") << post + "Transfer-Encoding: chunked\r\n\r\n400\r\n" + QByteArray(1024, 'x') + "\r\n400\r\n" << 413 << false << 1;
+    QTest::newRow("head over 16 KiB") << get + "X-Fill: " + QByteArray(RequestScanner::HEAD_LIMIT, 'x') + "\r\n\r\n" << 431 << false << 1;
+}
+
+void TestRemoteParts::requestsReadAhead()
+{
+    QFETCH(QByteArray, raw);
+    QFETCH(int, status);
+    QFETCH(bool, closeAfter);
+    QFETCH(int, requests);
+    constexpr qint64 requestLimit = 1500;
+    // All at once, and a byte at a time: where the bytes are cut changes nothing.
+    for (const bool bytewise : {false, true}) {
+        RequestScanner scanner(requestLimit);
+        std::optional<RequestScanner::Refusal> refusal;
+        if (bytewise) {
+            for (qsizetype i = 0; i < raw.size() && !refusal; ++i)
+                refusal = scanner.Feed(QByteArrayView(raw).sliced(i, 1));
+        } else {
+            refusal = scanner.Feed(raw);
+        }
+        QVERIFY2((refusal ? refusal->status : 0) == status,
+                 refusal ? refusal->reason.constData() : "taken, not refused");
+        if (refusal) {
+            QVERIFY(!refusal->reason.isEmpty());
+            continue;
+        }
+        QCOMPARE(scanner.CloseAfterAnswer(), closeAfter);
+        // Each whole request was framed: they wait for their answers, then the next may come.
+        for (int answered = 0; answered < requests; ++answered) {
+            QVERIFY(!scanner.Idle());
+            scanner.Answered();
+        }
+        QVERIFY(scanner.Idle());
+        QVERIFY(!scanner.Feed("GET / HTTP/1.1\r\nHost: 127.0.0.1:8080\r\n\r\n"));
+        QCOMPARE(scanner.Idle(), closeAfter); // after the close, nothing more is taken
+    }
+}
+
+void TestRemoteParts::oscSendersAreHeldToTheirRate()
+{
+    SenderRateLimit::Limits limits;
+    limits.rate = 20;
+    limits.burst = 10;
+    limits.totalRate = 30;
+    limits.totalBurst = 15;
+    SenderRateLimit rate(limits);
+    const QHostAddress a(QStringLiteral("192.0.2.1")), b(QStringLiteral("192.0.2.2")), c(QStringLiteral("192.0.2.3"));
+    auto taken = [&](const QHostAddress &sender, int tries, qint64 now) {
+        int n = 0;
+        for (int i = 0; i < tries; ++i)
+            n += rate.Take(sender, now);
+        return n;
+    };
+    // A burst, then the rate; the others' share of the total is what is left.
+    QCOMPARE(taken(a, 100, 0), 10);
+    QCOMPARE(taken(b, 100, 0), 5);
+    QCOMPARE(taken(c, 100, 0), 0);
+    SenderRateLimit::Summary summary = rate.TakeSummary();
+    QCOMPARE(summary.dropped, 90 + 95 + 100);
+    QCOMPARE(summary.senders, 3);
+    QCOMPARE(summary.first, a);
+    QCOMPARE(taken(a, 100, 500), 10);
+    QCOMPARE(rate.TakeSummary().senders, 1);
+    // A second later a quiet sender has its burst back, within the total.
+    QCOMPARE(taken(c, 100, 1500), 10);
+    QCOMPARE(rate.TakeSummary().dropped, 90);
 }
 
 QTEST_GUILESS_MAIN(TestRemoteParts)
