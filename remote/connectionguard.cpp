@@ -3,16 +3,18 @@
 #include "guardedsocket.h"
 #include "remoteendpoint.h"
 
-#include <QDateTime>
+#include <QDeadlineTimer>
 #include <QTcpSocket>
 
 #include <algorithm>
 
 namespace {
 
+// A monotonic clock: moving the wall clock (a show over midnight, a time
+// sync) must neither close every connection nor keep one for ever.
 qint64 Now()
 {
-    return QDateTime::currentMSecsSinceEpoch();
+    return QDeadlineTimer::current().deadline();
 }
 
 constexpr int HTTP_PAYLOAD_TOO_LARGE = 413;
@@ -58,6 +60,12 @@ bool ConnectionGuard::Live(const Watch &watch)
     return watch.socket && watch.socket->state() != QAbstractSocket::UnconnectedState;
 }
 
+void ConnectionGuard::Restart(Watch &watch)
+{
+    watch.since = Now();
+    watch.mark = ++m_marks;
+}
+
 int ConnectionGuard::FromAddress(const QHostAddress &peer, bool streams) const
 {
     int count = 0;
@@ -83,7 +91,7 @@ void ConnectionGuard::incomingConnection(qintptr descriptor)
         const Watch *oldest = nullptr;
         for (const Watch &watch : std::as_const(m_sockets))
             if (Live(watch) && watch.peer == peer && !watch.stream && !watch.pending && !watch.closing
-                && (!oldest || watch.since < oldest->since))
+                && (!oldest || watch.mark < oldest->mark))
                 oldest = &watch;
         if (oldest)
             Drop(oldest->socket);
@@ -99,7 +107,7 @@ void ConnectionGuard::incomingConnection(qintptr descriptor)
     watch.socket = socket;
     watch.peer = peer;
     watch.scanner = RequestScanner(m_limits.requestBytes);
-    watch.since = Now();
+    Restart(watch);
     m_sockets.insert(socket, watch);
     // Connected before the HTTP server's own handler, so the bytes are seen
     // (and refused where they must be) before the server reads them.
@@ -124,7 +132,7 @@ void ConnectionGuard::Received(QTcpSocket *socket)
     }
     if (!it->pending) {
         it->pending = true;
-        it->since = Now();
+        Restart(*it);
     }
     // The server reads one request at a time: what it left unread last time
     // was scanned then, and only what follows it is new.
@@ -161,7 +169,7 @@ void ConnectionGuard::Written(QTcpSocket *socket)
     // All answered and out: the wait for the next request begins.
     if (socket->bytesToWrite() == 0 && it->scanner.Idle()) {
         it->pending = false;
-        it->since = Now();
+        Restart(*it);
     }
 }
 
@@ -169,7 +177,7 @@ void ConnectionGuard::Refuse(Watch &watch, const RequestScanner::Refusal &refusa
 {
     watch.closing = true;
     watch.pending = true;
-    watch.since = Now();
+    Restart(watch);
     QTcpSocket *socket = watch.socket;
     // The server must not parse what it refuses.
     socket->readAll();

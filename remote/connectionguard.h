@@ -80,6 +80,7 @@ private:
         QHostAddress peer; // the client it counts as (ClientOf)
         RequestScanner scanner{ConnectionLimits::REQUEST_BYTES};
         qint64 since = 0;     // the first byte of the pending request, or the start of the wait
+        quint64 mark = 0;     // orders the waits that began within the same millisecond
         bool pending = false; // a request began and its answer is not all out
         bool stream = false;
         bool closing = false; // refused: its answer goes out, nothing more is read
@@ -95,8 +96,11 @@ private:
     void Sweep();
     void Drop(QTcpSocket *socket);
     int FromAddress(const QHostAddress &peer, bool streams) const;
+    // Starts watch's clock now.
+    void Restart(Watch &watch);
 
     QHash<QTcpSocket *, Watch> m_sockets;
+    quint64 m_marks = 0;
     QTimer m_sweep;
     ConnectionLimits m_limits;
 };
