@@ -18,7 +18,7 @@ kit_archive_name=qt-6.4.2-mingw64.tar.xz
 packages=(
     cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools
     g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 fonts-wine nsis
-    xvfb xauth xdotool imagemagick
+    xvfb xauth xdotool imagemagick x11-utils qt6-translations-l10n
 )
 
 install_packages() {
@@ -85,6 +85,9 @@ configure_and_build() {
 run_tests() {
     wine_env
     export WINEQT_QPA_PLATFORM=offscreen
+    # Wine's Recycle Bin is the Linux trash of XDG_DATA_HOME: the tests' own.
+    export XDG_DATA_HOME="$source_dir/$build/xdg-data"
+    mkdir -p "$XDG_DATA_HOME"
     # The fault tests mount small file systems from the Linux side (through
     # Wine, which starts Linux programs as it starts Windows ones): the run
     # gets a mount namespace of its own, wineserver included, since it is

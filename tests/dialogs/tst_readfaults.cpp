@@ -36,13 +36,9 @@ bool StageFault(Fault fault, const QString &path, QString &why)
     case Fault::EndlessDevice:
         why = MakeLinkToEndlessDevice(path);
         return why.isEmpty();
-    case Fault::HugeSparseFile: {
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly) && file.write("<BUTTON>\r\n") > 0 && file.resize(kSparseBytes))
-            return true;
-        why = QStringLiteral("cannot make a %1-byte sparse file: %2").arg(kSparseBytes).arg(file.errorString());
-        return false;
-    }
+    case Fault::HugeSparseFile:
+        why = MakeSparseFile(path, "<BUTTON>\r\n", kSparseBytes);
+        return why.isEmpty();
     }
     return false;
 }

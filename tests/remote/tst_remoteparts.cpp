@@ -38,8 +38,9 @@ void TestRemoteParts::tokenIsMadeOnceAndKeptPrivate()
     QString error;
     const QByteArray token = RemoteToken::LoadOrCreate(path, &error);
     QVERIFY2(RemoteToken::WellFormed(token), qPrintable(error));
-    QVERIFY(IsOwnerOnly(path));
     QCOMPARE(ReadAll(path), token + '\n');
+    EXPECT_FAIL_UNDER_WINE("file DACLs (a file shows the DACL of its Linux mode bits, not the one it was made with)");
+    QVERIFY(IsOwnerOnly(path));
     // The second start reads the same token; a file others could read is made private.
     const QString opened = OpenToOthers(path);
     QVERIFY2(opened.isEmpty(), qPrintable(opened));
@@ -76,7 +77,7 @@ void TestRemoteParts::unusableTokenFilesAreRefused()
     else if (kind == QLatin1String("link")) {
         // Whoever may change the link could point it at a token of theirs.
         QVERIFY(WriteAll(dir.filePath(QStringLiteral("elsewhere")), QByteArray(32, 'a') + '\n'));
-        staged = MakeSymbolicLink(QStringLiteral("elsewhere"), path);
+        VERIFY_LINK_MADE(QStringLiteral("elsewhere"), path);
     } else
         QVERIFY(QDir().mkdir(path));
     QVERIFY2(staged.isEmpty(), qPrintable(staged));
@@ -107,9 +108,10 @@ void TestRemoteParts::emptyOrCutShortTokenFilesAreReplaced()
     QString error;
     const QByteArray token = RemoteToken::LoadOrCreate(path, &error);
     QVERIFY2(RemoteToken::WellFormed(token), qPrintable(error));
-    QCOMPARE(ReadAll(path), token + '\n');
-    QVERIFY(IsOwnerOnly(path));
     QCOMPARE(RemoteToken::LoadOrCreate(path, &error), token);
+    QCOMPARE(ReadAll(path), token + '\n');
+    EXPECT_FAIL_UNDER_WINE("file DACLs (a file shows the DACL of its Linux mode bits, not the one it was made with)");
+    QVERIFY(IsOwnerOnly(path));
 }
 
 void TestRemoteParts::hosts_data()

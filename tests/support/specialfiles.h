@@ -5,6 +5,8 @@
 // Under Wine, which lacks some of these, the Linux side makes them: Windows
 // programs see a Linux FIFO as a named pipe and a Linux link as a link.
 
+#include "underwine.h"
+
 #include <QString>
 
 // A FIFO at path.
@@ -15,6 +17,20 @@ QString MakeLinkToEndlessDevice(const QString &path);
 // absolute), as `ln -s` makes it. Qt's QFile::link makes a shortcut file on
 // Windows, which no program follows.
 QString MakeSymbolicLink(const QString &target, const QString &link);
+
+// Stages a symbolic link for the test, or fails it saying why; under Wine,
+// which makes no reparse points, the failure is the expected one.
+#define VERIFY_LINK_MADE(target, link)                                                                                \
+    do {                                                                                                               \
+        const QString whyNot = MakeSymbolicLink(target, link);                                                         \
+        if (!whyNot.isEmpty())                                                                                         \
+            EXPECT_FAIL_UNDER_WINE("reparse points (CreateSymbolicLinkW reports success and makes nothing, and a "    \
+                                   "Linux link looks like the file it names)");                                       \
+        QVERIFY2(whyNot.isEmpty(), qPrintable(whyNot));                                                                \
+    } while (false)
+
+// A file of the given size holding head, the rest a hole that takes no room.
+QString MakeSparseFile(const QString &path, const QByteArray &head, qint64 bytes);
 
 // True when only the current user may read or write the file (mode 0600, or
 // a DACL whose entries grant access to the current user alone).

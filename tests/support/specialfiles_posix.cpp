@@ -1,5 +1,6 @@
 #include "specialfiles.h"
 
+#include <QByteArray>
 #include <QFile>
 
 #include <sys/stat.h>
@@ -43,4 +44,12 @@ bool IsOwnerOnly(const QString &path)
 QString OpenToOthers(const QString &path)
 {
     return ::chmod(QFile::encodeName(path).constData(), 0644) == 0 ? QString() : Failure("chmod 0644");
+}
+
+QString MakeSparseFile(const QString &path, const QByteArray &head, qint64 bytes)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(head) == head.size() && file.resize(bytes))
+        return QString();
+    return QStringLiteral("cannot make a %1-byte sparse file: %2").arg(bytes).arg(file.errorString());
 }

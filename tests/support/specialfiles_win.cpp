@@ -4,6 +4,7 @@
 #include "unixshell_win.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <windows.h>
@@ -56,14 +57,16 @@ QString MakeFifo(const QString &path)
 
 QString MakeLinkToEndlessDevice(const QString &path)
 {
-    return UnderWineOnly(QStringLiteral("ln -s /dev/zero %1").arg(ShellQuoted(UnixPathOf(path))));
+    // A Windows program reads the device through the Linux link like a file.
+    return UnderWineOnly(QStringLiteral("ln -sf /dev/zero %1").arg(ShellQuoted(UnixPathOf(path))));
 }
 
 QString MakeSymbolicLink(const QString &target, const QString &link)
 {
     if (RunningUnderWine()) {
-        // Wine 8's CreateSymbolicLinkW reports success and makes nothing.
-        return RunUnixShell(QStringLiteral("ln -s %1 %2").arg(ShellQuoted(UnixTarget(target)), ShellQuoted(UnixPathOf(link))));
+        // Wine 8's CreateSymbolicLinkW reports success and makes nothing, and
+        // a Linux link is no reparse point to a Windows program.
+        return QStringLiteral("Wine makes no reparse points");
     }
     const QString absolute = QDir::isAbsolutePath(target) ? target : QFileInfo(link).dir().filePath(target);
     const DWORD flags = (QFileInfo(absolute).isDir() ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0)
@@ -128,4 +131,18 @@ QString OpenToOthers(const QString &path)
     LocalFree(wider);
     LocalFree(descriptor);
     return rc == ERROR_SUCCESS ? QString() : QStringLiteral("widening the DACL failed with error %1").arg(rc);
+}
+
+QString MakeSparseFile(const QString &path, const QByteArray &head, qint64 bytes)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(head) == head.size() && file.resize(bytes))
+        return QString();
+    const QString error = file.errorString();
+    file.close();
+    // Wine 8 refuses to extend a file that far (ERROR_INVALID_FUNCTION); the
+    // Linux side makes the same hole.
+    if (RunningUnderWine())
+        return RunUnixShell(QStringLiteral("truncate -s %1 %2").arg(bytes).arg(ShellQuoted(UnixPathOf(path))));
+    return QStringLiteral("cannot make a %1-byte sparse file: %2").arg(bytes).arg(error);
 }
