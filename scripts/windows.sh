@@ -47,6 +47,10 @@ kit_dir() {
         rm -rf "$unpacked"
         mkdir -p "$source_dir/$build/kit"
         tar xf "$from/$kit_archive_name" -C "$source_dir/$build/kit"
+        # Qt's own Czech and English texts, files alike on every system,
+        # from Debian's qt6-translations-l10n (the kit has none).
+        mkdir -p "$unpacked/translations"
+        cp /usr/share/qt6/translations/qtbase_cs.qm /usr/share/qt6/translations/qtbase_en.qm "$unpacked/translations/"
         touch "$unpacked/.unpacked"
     fi
     echo "$unpacked"
