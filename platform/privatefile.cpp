@@ -83,6 +83,11 @@ PrivateFileRead ReadPrivateFile(const QString &path, qint64 maxBytes)
 
 QString WritePrivateFile(const QString &path, const QByteArrayView bytes)
 {
+    // The save follows a link to the file it names; a key is never written
+    // anywhere but under its own name.
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode))
+        return QStringLiteral("%1 is a symbolic link").arg(path);
     const int rc = WriteFileSafely(path, bytes, SaveAccess::OwnerOnly);
     return rc == 0 ? QString() : QStringLiteral("cannot write %1: %2").arg(path, SystemError(rc));
 }
