@@ -2,6 +2,7 @@
 // window system is touched, so --help, --version and a mistake work without a
 // display and end before any window appears.
 
+#include "consoleoutput.h"
 #include "cplaxonapp.h"
 #include "cplaxondlg.h"
 #include "maintemplates.h"
@@ -95,10 +96,17 @@ std::optional<int> ReadCommandLine(int &argc, char *argv[], RemoteSettings &remo
 
     if (!parser.parse(QCoreApplication::arguments()))
         return UsageError(parser.errorText());
-    if (parser.isSet(help))
-        parser.showHelp(0);
-    if (parser.isSet(QStringLiteral("version")))
-        parser.showVersion();
+    // Printed here rather than by the parser, which on Windows shows a
+    // message box instead whenever it sees no console of its own.
+    if (parser.isSet(help)) {
+        std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
+                    qPrintable(QCoreApplication::applicationVersion()));
+        return 0;
+    }
     if (!parser.positionalArguments().isEmpty())
         return UsageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
 
@@ -131,6 +139,7 @@ std::optional<int> ReadCommandLine(int &argc, char *argv[], RemoteSettings &remo
 
 int main(int argc, char *argv[])
 {
+    PrepareConsoleOutput();
     const QDateTime startedAt = QDateTime::currentDateTime();
     QCoreApplication::setApplicationName(QStringLiteral("Plaxon"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PLAXON_VERSION));

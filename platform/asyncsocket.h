@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 
+class QObject;
 class QSocketNotifier;
 
 // Event selection bits for AsyncSelect, with the values the platform gives them.
@@ -96,7 +97,8 @@ private:
     void PeerClosed(int error);
     void UpdateNotifiers();
 
-    int m_fd = -1;
+    // The native socket: a descriptor, or a SOCKET handle on Windows.
+    qintptr m_fd = -1;
     int m_events = 0;
     bool m_connecting = false;
     bool m_connected = false;
@@ -109,4 +111,6 @@ private:
     // Made once, in the creating thread, and pointed at each new socket.
     std::unique_ptr<QSocketNotifier> m_readNotifier;
     std::unique_ptr<QSocketNotifier> m_writeNotifier;
+    // Windows: the socket's network-event object, watched by the event loop.
+    std::unique_ptr<QObject> m_eventNotifier;
 };

@@ -1,5 +1,11 @@
 #include "codepage.h"
 
+#include <QStringDecoder>
+
+#if defined(Q_OS_WIN)
+#include <windows.h>
+#endif
+
 #include <cstring>
 
 #include <array>
@@ -158,4 +164,26 @@ qsizetype Utf16ToAnsi(QStringView text, char *out, qsizetype cap)
 qsizetype AnsiToUtf16(QByteArrayView ansi, char16_t *out, qsizetype cap)
 {
     return CopyUtf16Bounded(AnsiToQString(ansi), out, cap);
+}
+
+std::optional<QString> DecodeCodePage(int codePage, QByteArrayView bytes)
+{
+    const QByteArray name = codePage == 65001 ? QByteArray("UTF-8")
+                                              : (codePage >= 1250 && codePage <= 1258) || codePage == 874
+                                                    ? "windows-" + QByteArray::number(codePage)
+                                                    : "CP" + QByteArray::number(codePage);
+    QStringDecoder decoder(name.constData());
+    if (decoder.isValid())
+        return decoder.decode(bytes);
+#if defined(Q_OS_WIN)
+    if (bytes.isEmpty())
+        return QString();
+    const int n = MultiByteToWideChar(UINT(codePage), 0, bytes.data(), int(bytes.size()), nullptr, 0);
+    if (n > 0) {
+        QString text(n, Qt::Uninitialized);
+        MultiByteToWideChar(UINT(codePage), 0, bytes.data(), int(bytes.size()), reinterpret_cast<wchar_t *>(text.data()), n);
+        return text;
+    }
+#endif
+    return std::nullopt;
 }

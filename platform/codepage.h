@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 // The program's 8-bit code page is windows-1250 on every platform. Every text
 // field of the records holds bytes in it; these functions are the only place
 // where those bytes meet UTF-16 and UTF-8.
@@ -41,3 +43,9 @@ qsizetype Utf16ToUtf8(QStringView text, char *out, qsizetype cap);
 qsizetype Utf8ToUtf16(QByteArrayView utf8, char16_t *out, qsizetype cap);
 qsizetype Utf16ToAnsi(QStringView text, char *out, qsizetype cap);
 qsizetype AnsiToUtf16(QByteArrayView ansi, char16_t *out, qsizetype cap);
+
+// Decodes bytes of a Windows code page (1250..1258, 874, ...) with the
+// system's own converter: Qt's where it has one, else the system's table
+// (Windows builds of Qt without ICU know only UTF-8 and Latin-1). Empty
+// optional when neither knows the code page.
+std::optional<QString> DecodeCodePage(int codePage, QByteArrayView bytes);

@@ -132,6 +132,7 @@ private:
     int m_skipFallback = 0;
     int m_codePage = 1252;
     std::optional<QStringDecoder> m_decoder;
+    bool m_systemDecoder = false; // the system's converter for m_codePage, where Qt has none
     QByteArray m_bytes; // text bytes not yet decoded
     QString m_run;      // decoded text not yet inserted, all in one format
     QList<QColor> m_colors;
@@ -302,6 +303,7 @@ void Reader::SetCodePage(int codePage)
     FlushBytes();
     m_codePage = codePage;
     m_decoder.reset();
+    m_systemDecoder = false;
     if (codePage == 1250)
         return; // the program's own code page, through its tables
     const QByteArray name = codePage == 65001 ? QByteArray("UTF-8")
@@ -311,6 +313,8 @@ void Reader::SetCodePage(int codePage)
     QStringDecoder decoder(name.constData());
     if (decoder.isValid())
         m_decoder.emplace(std::move(decoder));
+    else if (DecodeCodePage(codePage, "A"))
+        m_systemDecoder = true;
     else
         m_decoder.emplace(QStringDecoder::Latin1);
 }
@@ -475,7 +479,12 @@ void Reader::FlushBytes()
 {
     if (m_bytes.isEmpty())
         return;
-    m_run += m_decoder ? m_decoder->decode(m_bytes) : AnsiToQString(m_bytes);
+    if (m_decoder)
+        m_run += m_decoder->decode(m_bytes);
+    else if (m_systemDecoder)
+        m_run += DecodeCodePage(m_codePage, m_bytes).value_or(QString::fromLatin1(m_bytes));
+    else
+        m_run += AnsiToQString(m_bytes);
     m_bytes.clear();
 }
 

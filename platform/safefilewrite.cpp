@@ -1,8 +1,6 @@
 #include "safefilewrite.h"
 
-#include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <cerrno>
 
@@ -163,11 +161,11 @@ int InspectTarget(QByteArray &target, struct stat &old, bool &existed)
 
 // Creates a new file named prefix plus a random suffix, trying other
 // suffixes while a name is taken; 0 with out open, or the last error.
-int CreateTemporary(const QByteArray &prefix, QByteArray &temporary, FileDescriptor &out)
+int CreateTemporary(const QByteArray &prefix, mode_t mode, QByteArray &temporary, FileDescriptor &out)
 {
     for (int attempt = 0; attempt < kCreateAttempts && !out.IsOpen(); ++attempt) {
         temporary = prefix + RandomSuffix();
-        out.Reset(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666));
+        out.Reset(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, mode));
         if (!out.IsOpen() && errno != EEXIST)
             break;
     }
@@ -176,10 +174,11 @@ int CreateTemporary(const QByteArray &prefix, QByteArray &temporary, FileDescrip
 
 } // namespace
 
-int WriteFileSafely(const QString &path, QByteArrayView data)
+int WriteFileSafely(const QString &path, QByteArrayView data, SaveAccess access)
 {
     if (path.isEmpty())
         return ENOENT;
+    const bool ownerOnly = access == SaveAccess::OwnerOnly;
     QByteArray target = QFile::encodeName(path);
 
     struct stat old {};
@@ -203,8 +202,8 @@ int WriteFileSafely(const QString &path, QByteArrayView data)
 
     QByteArray temporary;
     FileDescriptor out;
-    if (const int rc = CreateTemporary(prefix, temporary, out)) {
-        if (existed && (rc == EACCES || rc == EPERM || rc == EROFS)) {
+    if (const int rc = CreateTemporary(prefix, ownerOnly ? 0600 : 0666, temporary, out)) {
+        if (existed && !ownerOnly && (rc == EACCES || rc == EPERM || rc == EROFS)) {
             // The folder takes no new file, but the file itself takes writes.
             if (::lseek(existing.Get(), 0, SEEK_SET) != 0)
                 return LastError();
@@ -215,7 +214,11 @@ int WriteFileSafely(const QString &path, QByteArrayView data)
     existing.Reset(-1);
 
     int rc = 0;
-    if (existed) {
+    if (ownerOnly) {
+        // The creation mode passed the umask; this leaves no doubt.
+        if (::fchmod(out.Get(), 0600) != 0)
+            rc = LastError();
+    } else if (existed) {
         // The replacement keeps the old file's owner where this process may
         // set it, and its permission bits.
         if (old.st_uid != ::geteuid() || old.st_gid != ::getegid())
@@ -241,7 +244,7 @@ int WriteFileSafely(const QString &path, QByteArrayView data)
 
 #else
 
-int WriteFileSafely(const QString &path, QByteArrayView data)
+int WriteFileSafely(const QString &path, QByteArrayView data, SaveAccess)
 {
     if (path.isEmpty())
         return ENOENT;
@@ -258,31 +261,6 @@ int WriteFileSafely(const QString &path, QByteArrayView data)
 }
 
 #endif
-
-QString SaveTemporaryTarget(const QString &name)
-{
-    // The suffix RandomSuffix makes (QSaveFile's is of the same form).
-    static const QRegularExpression temporary(QStringLiteral("^(.+)\\.[A-Za-z0-9]{6}$"));
-    const QRegularExpressionMatch m = temporary.match(name);
-    return m.hasMatch() ? m.captured(1) : QString();
-}
-
-int RemoveStaleSaveTemporaries(const QString &folder, const std::function<bool(const QString &target)> &isTarget,
-                               const QDateTime &startedAt)
-{
-    QDir dir(folder);
-    int removed = 0;
-    for (const QFileInfo &info : dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System)) {
-        const QString target = SaveTemporaryTarget(info.fileName());
-        if (target.isEmpty() || !isTarget(target) || info.isSymLink() || !info.isFile())
-            continue;
-        // A save running now (another program's, say) is left alone.
-        if (info.lastModified() >= startedAt)
-            continue;
-        removed += dir.remove(info.fileName()) ? 1 : 0;
-    }
-    return removed;
-}
 
 int CheckSaveTarget(const QString &path)
 {

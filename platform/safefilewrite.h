@@ -14,6 +14,12 @@
 
 #include <functional>
 
+// Who may use a saved file.
+enum class SaveAccess {
+    Usual,     // an existing file keeps its permissions; a new one gets the usual ones
+    OwnerOnly, // readable and writable by the owner alone, from the file's creation on
+};
+
 // Writes data as the whole content of the file at path. 0 on success, else
 // the system's error number (or another non-zero code where there is none).
 // A file that existed keeps its permission bits; a new one gets the usual
@@ -21,7 +27,8 @@
 // An existing file that takes no writes, a folder or another non-regular file
 // is refused. An I/O error while flushing the folder after the replacement is
 // reported too, although the file then already holds the new content.
-int WriteFileSafely(const QString &path, QByteArrayView data);
+// With SaveAccess::OwnerOnly the new file is private whatever the old one allowed.
+int WriteFileSafely(const QString &path, QByteArrayView data, SaveAccess access = SaveAccess::Usual);
 
 // 0 when a save to path may be tried: path names no folder and no other
 // non-regular file, and its folder exists. Writes nothing.

@@ -1,8 +1,9 @@
 #pragma once
 
 // The remote API's token: 32 hex characters from the system's random
-// source, kept in PLAXONDATA/remote-token (mode 0600) so a tablet's saved
-// link keeps working after a restart. Made on the first start that needs it.
+// source, kept in PLAXONDATA/remote-token (readable and writable by its
+// owner alone) so a tablet's saved link keeps working after a restart. Made
+// on the first start that needs it.
 
 #include <QByteArray>
 #include <QString>
@@ -11,7 +12,8 @@ class RemoteToken {
 public:
     static constexpr int HEX_LENGTH = 32;
 
-    // Reads the token at path, or makes one there when there is no file.
+    // Reads the token at path, or makes one there when there is no file or
+    // an empty one, or one an interrupted write cut short.
     // Empty on failure, with error saying why.
     static QByteArray LoadOrCreate(const QString &path, QString *error);
     static bool WellFormed(const QByteArray &token);

@@ -6,6 +6,7 @@
 #include "foldertable.h"
 #include "listctrlex.h"
 #include "programlist.h"
+#include "specialfiles.h"
 #include "trash.h"
 
 #include <QElapsedTimer>
@@ -210,7 +211,7 @@ void TestOpenDlg::whatIsNotListed()
     QVERIFY(MakeProgram(Root(), QStringLiteral("Packed")));
     QVERIFY(MakeProgram(Root(), QStringLiteral("Packed/Nested")));
     QVERIFY(QDir().mkpath(Root() + QStringLiteral("/Empty")));
-    QVERIFY(QFile::link(Root(), Root() + QStringLiteral("/Show/Loop")));
+    VERIFY_LINK_MADE(Root(), Root() + QStringLiteral("/Show/Loop"));
     OpenDlg dlg;
     dlg.SetRoot(Root());
     RunModal(dlg, [&] {
@@ -468,8 +469,8 @@ void TestOpenDlg::deleteStaysInsideTheRoot()
 {
     QVERIFY(MakeProgram(Root(), QStringLiteral(".kept/Real")));
     QVERIFY(MakeProgram(Root(), QStringLiteral(".hidden/Inside/Lost")));
-    QVERIFY(QFile::link(QStringLiteral(".kept/Real"), Root() + QStringLiteral("/Link")));
-    QVERIFY(QFile::link(QStringLiteral(".hidden/Inside"), Root() + QStringLiteral("/Extra")));
+    VERIFY_LINK_MADE(QStringLiteral(".kept/Real"), Root() + QStringLiteral("/Link"));
+    VERIFY_LINK_MADE(QStringLiteral(".hidden/Inside"), Root() + QStringLiteral("/Extra"));
     MessageRecorder boxes({MSG_YES});
     OpenDlg dlg;
     dlg.SetRoot(Root());
@@ -506,7 +507,7 @@ void TestOpenDlg::deleteRacedByALinkMovesNothingOutside()
             return;
         ++swaps;
         QVERIFY(QDir(Root()).rename(QStringLiteral("Show"), QStringLiteral(".aside")));
-        QVERIFY(QFile::link(outside.path(), Root() + QStringLiteral("/Show")));
+        VERIFY_LINK_MADE(outside.path(), Root() + QStringLiteral("/Show"));
     });
     MessageRecorder boxes({MSG_YES, MSG_OK});
     g_Settings.LANG = 1;
@@ -608,7 +609,7 @@ void TestOpenDlg::linksStayInsideTheRoot()
         target = QFileInfo(Root()).path();
     else if (target == QLatin1String("<outside>"))
         target = outside.path() + QStringLiteral("/Foreign");
-    QVERIFY(QFile::link(target, Root() + QLatin1Char('/') + link));
+    VERIFY_LINK_MADE(target, Root() + QLatin1Char('/') + link);
     QVERIFY(QFileInfo(Root() + QLatin1Char('/') + link).exists());
 
     OpenDlg dlg;

@@ -9,6 +9,7 @@
 #include "dialogtestsupport.h"
 #include "programlist.h"
 #include "settingsfile.h"
+#include "specialfiles.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -16,9 +17,6 @@
 #include <QTest>
 #include <QTextEdit>
 
-#include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -31,25 +29,16 @@ constexpr qint64 kInterfaceBudgetMs = 100;
 // Puts the fault at path; false with a reason when the machine cannot stage it.
 bool StageFault(Fault fault, const QString &path, QString &why)
 {
-    const QByteArray native = QFile::encodeName(path);
     switch (fault) {
     case Fault::Fifo:
-        if (::mkfifo(native.constData(), 0644) == 0)
-            return true;
-        why = QStringLiteral("mkfifo failed: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
+        why = MakeFifo(path);
+        return why.isEmpty();
     case Fault::EndlessDevice:
-        if (::symlink("/dev/zero", native.constData()) == 0)
-            return true;
-        why = QStringLiteral("symlink to /dev/zero failed: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    case Fault::HugeSparseFile: {
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly) && file.write("<BUTTON>\r\n") > 0 && file.resize(kSparseBytes))
-            return true;
-        why = QStringLiteral("cannot make a %1-byte sparse file: %2").arg(kSparseBytes).arg(file.errorString());
-        return false;
-    }
+        why = MakeLinkToEndlessDevice(path);
+        return why.isEmpty();
+    case Fault::HugeSparseFile:
+        why = MakeSparseFile(path, "<BUTTON>\r\n", kSparseBytes);
+        return why.isEmpty();
     }
     return false;
 }

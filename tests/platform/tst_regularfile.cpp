@@ -1,6 +1,9 @@
 #include "regularfile.h"
 
+#include "specialfiles.h"
+
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -10,6 +13,8 @@ class TestRegularFile : public QObject {
 private slots:
     void readsRegularFilesUpToTheLimit_data();
     void readsRegularFilesUpToTheLimit();
+    void refusesDevicesAndPipesAtOnce_data();
+    void refusesDevicesAndPipesAtOnce();
     void refusesWhatIsNoPlainFile();
 };
 
@@ -50,6 +55,28 @@ void TestRegularFile::readsRegularFilesUpToTheLimit()
         QCOMPARE(*data, content.left(qsizetype(expected)));
 }
 
+void TestRegularFile::refusesDevicesAndPipesAtOnce_data()
+{
+    QTest::addColumn<QString>("name");
+    // Windows devices in every folder, with or without an extension, and
+    // paths into the device namespace; elsewhere these are missing files.
+    QTest::newRow("NUL") << QStringLiteral("NUL");
+    QTest::newRow("CON") << QStringLiteral("CON");
+    QTest::newRow("COM1") << QStringLiteral("COM1");
+    QTest::newRow("nul.txt in a folder") << QStringLiteral("PLAXONDATA/nul.txt");
+    QTest::newRow("a named pipe") << QStringLiteral("\\\\.\\pipe\\plaxon-test");
+    QTest::newRow("a device path") << QStringLiteral("\\\\.\\NUL");
+}
+
+void TestRegularFile::refusesDevicesAndPipesAtOnce()
+{
+    QFETCH(QString, name);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!ReadRegularFile(name));
+    QVERIFY(clock.elapsed() < 1000);
+}
+
 void TestRegularFile::refusesWhatIsNoPlainFile()
 {
     QTemporaryDir dir;
@@ -62,7 +89,7 @@ void TestRegularFile::refusesWhatIsNoPlainFile()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("text");
     file.close();
-    QVERIFY(QFile::link(file.fileName(), dir.filePath(QStringLiteral("link"))));
+    VERIFY_LINK_MADE(file.fileName(), dir.filePath(QStringLiteral("link")));
     QCOMPARE(ReadRegularFile(dir.filePath(QStringLiteral("link"))).value_or("<none>"), QByteArray("text"));
 }
 

@@ -21,6 +21,7 @@
 #include "remotepairing.h"
 #include "remotewindow.h"
 #include "settingsfile.h"
+#include "sleepyclient.h"
 #include "stateevents.h"
 
 #include <QDate>
@@ -987,21 +988,14 @@ void TestRemote::aClientThatStopsReadingIsLetGo()
     events.SetCoalesceInterval(0);
     // A stream whose reader never reads, with a small receive window (set
     // before the connection, so the window is small from the start).
-    const int sleeper = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    QVERIFY(sleeper >= 0);
-    const auto closeSleeper = qScopeGuard([sleeper] { ::close(sleeper); });
     const int window = 2048;
-    QVERIFY(::setsockopt(sleeper, SOL_SOCKET, SO_RCVBUF, &window, sizeof window) == 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(HttpPort());
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    QVERIFY(::connect(sleeper, reinterpret_cast<const sockaddr *>(&to), sizeof to) == 0);
+    SleepyClient sleeper(HttpPort(), window);
+    QVERIFY(sleeper.Connected());
     const QByteArray handshake = "GET /api/events?token=" + m_token + " HTTP/1.1\r\nHost: 127.0.0.1:"
                                  + QByteArray::number(HttpPort())
                                  + "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                                    "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
-    QCOMPARE(::send(sleeper, handshake.constData(), size_t(handshake.size()), 0), ssize_t(handshake.size()));
+    QVERIFY(sleeper.Send(handshake));
     QTRY_COMPARE(m_remote->Http()->Events().ClientCount(), 1);
     // A reader that keeps up stays.
     QWebSocket awake;

@@ -9,6 +9,7 @@
 #include "requestgate.h"
 #include "requestscanner.h"
 #include "senderratelimit.h"
+#include "specialfiles.h"
 #include "testfiles.h"
 
 #include <QDir>
@@ -42,6 +43,8 @@ private slots:
     void pairedTabletsAreKeptPrivately();
     void untrustedDeviceFilesAreRefused_data();
     void untrustedDeviceFilesAreRefused();
+    void emptyOrCutShortTokenFilesAreReplaced_data();
+    void emptyOrCutShortTokenFilesAreReplaced();
     void hosts_data();
     void hosts();
     void origins_data();
@@ -66,12 +69,15 @@ void TestRemoteParts::tokenIsMadeOnceAndKeptPrivate()
     QString error;
     const QByteArray token = RemoteToken::LoadOrCreate(path, &error);
     QVERIFY2(RemoteToken::WellFormed(token), qPrintable(error));
-    QCOMPARE(ModeOf(path), mode_t(0600));
     QCOMPARE(ReadAll(path), token + '\n');
+    EXPECT_FAIL_UNDER_WINE("file DACLs (a file shows the DACL of its Linux mode bits, not the one it was made with)");
+    QVERIFY(IsOwnerOnly(path));
     // The second start reads the same token; a file others could read is made private.
-    QVERIFY(::chmod(QFile::encodeName(path).constData(), 0644) == 0);
+    const QString opened = OpenToOthers(path);
+    QVERIFY2(opened.isEmpty(), qPrintable(opened));
+    QVERIFY(!IsOwnerOnly(path));
     QCOMPARE(RemoteToken::LoadOrCreate(path, &error), token);
-    QCOMPARE(ModeOf(path), mode_t(0600));
+    QVERIFY(IsOwnerOnly(path));
     // Two tokens made in a row differ.
     const QString other = dir.filePath(QStringLiteral("other"));
     QVERIFY(RemoteToken::LoadOrCreate(other, &error) != token);
@@ -119,8 +125,12 @@ void TestRemoteParts::pairedTabletsAreKeptPrivately()
     QVERIFY(!file.contains(first) && !file.contains(second));
     QCOMPARE(file.count('\n'), 2);
 
+    // A file others were let read is made private again on the descriptor
+    // it is read through, as the token file is.
+    QVERIFY(::chmod(QFile::encodeName(path).constData(), 0644) == 0);
     DeviceTokens again(path);
     QVERIFY2(again.Load(&error), qPrintable(error));
+    QCOMPARE(ModeOf(path), mode_t(0600));
     QVERIFY(again.Accepts(first) && again.Accepts(second));
     QVERIFY(!again.Accepts(QByteArray(32, 'a')));
     QVERIFY(!again.Accepts(first.toUpper()));
@@ -144,7 +154,6 @@ void TestRemoteParts::pairedTabletsAreKeptPrivately()
 void TestRemoteParts::untrustedDeviceFilesAreRefused_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::newRow("readable by others") << QStringLiteral("0644");
     QTest::newRow("symbolic link") << QStringLiteral("link");
     QTest::newRow("FIFO") << QStringLiteral("fifo");
     QTest::newRow("folder") << QStringLiteral("folder");
@@ -200,6 +209,7 @@ void TestRemoteParts::unusableTokenFilesAreRefused_data()
     QTest::newRow("upper-case hex") << QStringLiteral("upper");
     QTest::newRow("FIFO") << QStringLiteral("fifo");
     QTest::newRow("folder") << QStringLiteral("folder");
+    QTest::newRow("link to a token") << QStringLiteral("link");
 }
 
 void TestRemoteParts::unusableTokenFilesAreRefused()
@@ -207,15 +217,20 @@ void TestRemoteParts::unusableTokenFilesAreRefused()
     QFETCH(QString, kind);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("remote-token"));
-    const QByteArray name = QFile::encodeName(path);
+    QString staged;
     if (kind == QLatin1String("text"))
         QVERIFY(WriteAll(path, "password\n"));
     else if (kind == QLatin1String("upper"))
         QVERIFY(WriteAll(path, QByteArray(32, 'A')));
     else if (kind == QLatin1String("fifo"))
-        QVERIFY(::mkfifo(name.constData(), 0600) == 0);
-    else
+        staged = MakeFifo(path);
+    else if (kind == QLatin1String("link")) {
+        // Whoever may change the link could point it at a token of theirs.
+        QVERIFY(WriteAll(dir.filePath(QStringLiteral("elsewhere")), QByteArray(32, 'a') + '\n'));
+        VERIFY_LINK_MADE(QStringLiteral("elsewhere"), path);
+    } else
         QVERIFY(QDir().mkdir(path));
+    QVERIFY2(staged.isEmpty(), qPrintable(staged));
     QElapsedTimer clock;
     clock.start();
     QString error;
@@ -224,6 +239,29 @@ void TestRemoteParts::unusableTokenFilesAreRefused()
     QVERIFY2(error.contains(path), qPrintable(error));
     // Nothing was put in its place.
     QVERIFY(kind == QLatin1String("fifo") || kind == QLatin1String("folder") || ReadAll(path).size() < 40);
+}
+
+void TestRemoteParts::emptyOrCutShortTokenFilesAreReplaced_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("only a line end") << QByteArray("\n");
+    QTest::newRow("cut short") << QByteArray("0123456789abcdef01");
+}
+
+void TestRemoteParts::emptyOrCutShortTokenFilesAreReplaced()
+{
+    QFETCH(QByteArray, content);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("remote-token"));
+    QVERIFY(WriteAll(path, content));
+    QString error;
+    const QByteArray token = RemoteToken::LoadOrCreate(path, &error);
+    QVERIFY2(RemoteToken::WellFormed(token), qPrintable(error));
+    QCOMPARE(RemoteToken::LoadOrCreate(path, &error), token);
+    QCOMPARE(ReadAll(path), token + '\n');
+    EXPECT_FAIL_UNDER_WINE("file DACLs (a file shows the DACL of its Linux mode bits, not the one it was made with)");
+    QVERIFY(IsOwnerOnly(path));
 }
 
 void TestRemoteParts::hosts_data()

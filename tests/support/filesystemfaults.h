@@ -8,10 +8,12 @@
 #include <QByteArray>
 #include <QString>
 
-#include <sys/types.h>
+#include <cstdint>
 
 // Moves this thread into its own mount namespace whose mounts do not
-// propagate to the rest of the system (once per process; needs root).
+// propagate to the rest of the system (once per process; needs root). The
+// Windows build runs under Wine in the namespace scripts/windows.sh made and
+// mounts with the system's mount program.
 QString EnterPrivateMounts();
 
 // A tmpfs of the given size mounted on an existing folder for the object's
@@ -33,16 +35,16 @@ private:
 };
 
 // Writes a filler file into folder until the file system has no block left,
-// then checks that statvfs reports no free space.
+// then checks that the system reports no free space.
 QString FillUp(const QString &folder);
-// Free bytes for an unprivileged writer, as statvfs reports them; -1 on error.
+// Free bytes for an unprivileged writer, as the system reports them; -1 on error.
 qint64 FreeBytes(const QString &folder);
 
 // For its lifetime, this thread's file-system accesses run as uid/gid, which
 // drops the capability to override permission bits. Undone at the end.
 class FsIdentity {
 public:
-    FsIdentity(uid_t uid, gid_t gid);
+    FsIdentity(uint32_t uid, uint32_t gid);
     ~FsIdentity();
     FsIdentity(const FsIdentity &) = delete;
     FsIdentity &operator=(const FsIdentity &) = delete;
@@ -54,7 +56,7 @@ private:
 };
 
 // Hands a file or folder to uid/gid with the given permission bits.
-QString SetOwnerAndMode(const QString &path, uid_t uid, gid_t gid, mode_t mode);
+QString SetOwnerAndMode(const QString &path, uint32_t uid, uint32_t gid, int mode);
 
 // A short hex checksum of the bytes, printed next to a test's verdicts.
 QByteArray Checksum(const QByteArray &data);

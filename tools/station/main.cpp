@@ -3,6 +3,7 @@
 // sends, and can misbehave on purpose so that the panel's recovery can be
 // watched.
 
+#include "consoleoutput.h"
 #include "stationlistener.h"
 #include "stationoptions.h"
 
@@ -222,6 +223,7 @@ int Serve(QCoreApplication &app, const StationOptions &options)
 
 int main(int argc, char *argv[])
 {
+    PrepareConsoleOutput();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("plaxon-station"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PLAXON_VERSION));

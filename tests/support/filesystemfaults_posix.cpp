@@ -95,7 +95,7 @@ qint64 FreeBytes(const QString &folder)
     return qint64(st.f_bavail) * qint64(st.f_frsize);
 }
 
-FsIdentity::FsIdentity(uid_t uid, gid_t gid)
+FsIdentity::FsIdentity(uint32_t uid, uint32_t gid)
 {
     // setfsuid answers with the previous id whatever happened: ask twice.
     ::setfsgid(gid);
@@ -110,12 +110,12 @@ FsIdentity::~FsIdentity()
     ::setfsgid(::getegid());
 }
 
-QString SetOwnerAndMode(const QString &path, uid_t uid, gid_t gid, mode_t mode)
+QString SetOwnerAndMode(const QString &path, uint32_t uid, uint32_t gid, int mode)
 {
     const QByteArray native = QFile::encodeName(path);
     if (::chown(native.constData(), uid, gid) != 0)
         return SystemError("chown failed", errno);
-    if (::chmod(native.constData(), mode) != 0)
+    if (::chmod(native.constData(), mode_t(mode)) != 0)
         return SystemError("chmod failed", errno);
     return QString();
 }

@@ -1,0 +1,6 @@
+#include "underwine.h"
+
+bool RunningUnderWine()
+{
+    return false;
+}
