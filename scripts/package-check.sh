@@ -4,7 +4,8 @@
 # metainfo and manual pages, runs the installed plaxon --version, starts the
 # installed panel with -C on a copy of the installed examples under Xvfb
 # against plaxon-station until its title says "full connected", asks the
-# installed panel's web remote for its state, then purges the package and
+# installed panel's web remote for its state after pairing with the code it
+# printed, then purges the package and
 # checks that nothing it installed is left.
 # Installs system-wide: needs root or sudo. BUILD_DIR picks the build folder.
 set -euo pipefail
@@ -101,16 +102,19 @@ kill -0 "$station_pid" 2>/dev/null || { cat "$work/station.err"; fail "plaxon-st
     exit 1' _ "$work/show" "$work" "$title_timeout") ||
     { cat "$work/panel.err" "$work/station.err"; fail "the title did not reach \"full connected\" in ${title_timeout} s"; }
 
-echo "-- installed plaxon --remote: the state over HTTP with the token it printed"
+echo "-- installed plaxon --remote: paired with the code it printed, then the state over HTTP"
 QT_QPA_PLATFORM=offscreen plaxon -C "$work/show" --remote 127.0.0.1:0 >"$work/remote.out" 2>"$work/remote.err" &
 remote_pid=$!
 for ((i = 0; i < 100; ++i)); do
-    grep -q '#token=' "$work/remote.out" 2>/dev/null && break
+    grep -q '#pair=' "$work/remote.out" 2>/dev/null && break
     sleep 0.1
 done
 /usr/bin/python3 - "$(head -n 1 "$work/remote.out")" <<'PY' ||
 import json, sys, time, urllib.request
-base, token = sys.argv[1].split('/#token=')
+base, code = sys.argv[1].split('/#pair=')
+pair = urllib.request.Request(base + '/api/pair', data=json.dumps({'code': code}).encode(),
+                              headers={'Content-Type': 'application/json'}, method='POST')
+token = json.load(urllib.request.urlopen(pair, timeout=5))['token']
 for _ in range(50):
     request = urllib.request.Request(base + '/api/state', headers={'Authorization': 'Bearer ' + token})
     state = json.load(urllib.request.urlopen(request, timeout=5))
